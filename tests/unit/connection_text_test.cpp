@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,9 @@ struct FillCase {
   std::string account, address, port;
   std::string line9, line18;
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const FillCase& c, std::ostream* os) { *os << c.name; }
 
 class FillTest : public ::testing::TestWithParam<FillCase> {};
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -18,6 +19,9 @@ struct PortCase {
   std::int32_t number;
   std::uint16_t port;
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const PortCase& c, std::ostream* os) { *os << c.name; }
 
 class PortNumberTest : public ::testing::TestWithParam<PortCase> {};
 
