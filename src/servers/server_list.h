@@ -32,6 +32,8 @@ class ServerList {
  public:
   // Stores a copy at the end; its item number is the new count.
   void appendEntry(const ServerEntry& entry);
+  // The same for an entry the caller hands over (no second copy of its texts).
+  void appendEntry(ServerEntry&& entry);
   // Replaces the five texts of entry k; its status is kept. Out of range: nothing.
   void replaceEntryFields(std::int32_t k, const std::string& address, const std::string& port,
                           const std::string& account, const std::string& password,

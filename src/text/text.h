@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline bool isLeadByte(unsigned char c) { return c >= 0x80; }
@@ -44,3 +45,21 @@ std::string replaceText(const std::string& text, const std::string& placeholder,
 // 1-based position of the last byte c that is not the second byte of a
 // two-byte character; 0 when there is none.
 std::size_t findLastByte(const std::string& text, char c);
+
+// The same rules on views, for the settings reader, which takes apart large
+// texts without copying them.
+
+// The view of the bytes that ends before their first NUL byte.
+std::string_view textViewFromBytes(std::string_view bytes);
+
+// splitText into views of the text; pieces is cleared first, so one vector can
+// serve many calls without allocating again.
+void splitTextViews(std::string_view text, std::string_view separator,
+                    std::vector<std::string_view>& pieces);
+
+// 0-based index of the first occurrence of marker that begins at a character
+// boundary at or after index from; the scan starts at boundary, which must be a
+// character boundary (0 always is, and so is any index this function returned).
+// std::string_view::npos when not found; an empty marker is never found.
+std::size_t findTextIndex(std::string_view text, std::string_view marker, std::size_t boundary,
+                          std::size_t from);

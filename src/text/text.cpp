@@ -1,0 +1,126 @@
+// Text rules for code-page 936 byte strings: the one place that knows that a
+// byte of 0x80 or above begins a two-byte character. Every splitter, finder and
+// replacer of the program is built on the character step below.
+#include "text/text.h"
+
+#include <cstring>
+
+namespace {
+
+// Bytes of the character at index i of a text of n bytes (i < n): a lead byte
+// takes the next byte with it only when there is one.
+inline std::size_t stepAt(const char* p, std::size_t n, std::size_t i) {
+  return (isLeadByte(static_cast<unsigned char>(p[i])) && i + 1 < n) ? 2 : 1;
+}
+
+// Whether marker (non-empty) stands at index i, with i + marker size <= n.
+inline bool matchesAt(const char* p, std::size_t i, std::string_view marker) {
+  return p[i] == marker[0] && std::memcmp(p + i + 1, marker.data() + 1, marker.size() - 1) == 0;
+}
+
+}  // namespace
+
+std::size_t characterLength(const std::string& text, std::size_t i) {
+  if (i >= text.size()) return 1;
+  return stepAt(text.data(), text.size(), i);
+}
+
+std::string_view textViewFromBytes(std::string_view bytes) {
+  const void* nul = std::memchr(bytes.data(), '\0', bytes.size());
+  if (nul == nullptr) return bytes;
+  return bytes.substr(0, static_cast<const char*>(nul) - bytes.data());
+}
+
+std::string textFromBytes(const std::string& bytes) {
+  return std::string(textViewFromBytes(bytes));
+}
+
+void splitTextViews(std::string_view text, std::string_view separator,
+                    std::vector<std::string_view>& pieces) {
+  pieces.clear();
+  if (text.empty()) return;
+  if (separator.empty()) {
+    pieces.push_back(text);
+    return;
+  }
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  const std::size_t m = separator.size();
+  std::size_t pieceStart = 0;
+  std::size_t i = 0;
+  while (i + m <= n) {
+    if (matchesAt(p, i, separator)) {
+      pieces.push_back(text.substr(pieceStart, i - pieceStart));
+      i += m;
+      pieceStart = i;
+    } else {
+      i += stepAt(p, n, i);
+    }
+  }
+  // The rest after the last separator is a piece only when it is not empty.
+  if (pieceStart < n) pieces.push_back(text.substr(pieceStart));
+}
+
+std::vector<std::string> splitText(const std::string& text, const std::string& separator) {
+  std::vector<std::string_view> views;
+  splitTextViews(text, separator, views);
+  return std::vector<std::string>(views.begin(), views.end());
+}
+
+std::size_t findTextIndex(std::string_view text, std::string_view marker, std::size_t boundary,
+                          std::size_t from) {
+  const std::size_t n = text.size();
+  const std::size_t m = marker.size();
+  if (m == 0 || m > n) return std::string_view::npos;
+  const char* p = text.data();
+  std::size_t i = boundary;
+  // Step over the characters before from: a match may not begin inside one.
+  while (i < from && i < n) i += stepAt(p, n, i);
+  for (; i + m <= n; i += stepAt(p, n, i)) {
+    if (matchesAt(p, i, marker)) return i;
+  }
+  return std::string_view::npos;
+}
+
+std::size_t findText(const std::string& text, const std::string& marker, long long start) {
+  const std::size_t from = start <= 1 ? 0 : static_cast<std::size_t>(start - 1);
+  const std::size_t at = findTextIndex(text, marker, 0, from);
+  return at == std::string_view::npos ? 0 : at + 1;
+}
+
+std::string lastByte(const std::string& text) {
+  if (text.empty()) return std::string();
+  return text.substr(text.size() - 1);
+}
+
+std::string replaceText(const std::string& text, const std::string& placeholder,
+                        const std::string& replacement) {
+  if (placeholder.empty()) return text;
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  const std::size_t m = placeholder.size();
+  std::string out;
+  out.reserve(n);
+  std::size_t i = 0;
+  while (i < n) {
+    if (i + m <= n && matchesAt(p, i, placeholder)) {
+      out += replacement;
+      i += m;
+    } else {
+      const std::size_t len = stepAt(p, n, i);
+      out.append(p + i, len);
+      i += len;
+    }
+  }
+  return out;
+}
+
+std::size_t findLastByte(const std::string& text, char c) {
+  const char* p = text.data();
+  const std::size_t n = text.size();
+  std::size_t found = 0;
+  for (std::size_t i = 0; i < n; i += stepAt(p, n, i)) {
+    if (p[i] == c) found = i + 1;
+  }
+  return found;
+}
