@@ -28,6 +28,8 @@
 //   screen                           GetSystemMetrics screen size
 //   quit
 //
+// Started with "--desktop <name>", it works on that desktop's windows.
+//
 // Every answer has "ok"; a failure has "ok":false and "error".
 
 #include <windows.h>
@@ -664,7 +666,16 @@ bool dispatch(const std::vector<std::string>& t) {
 
 }  // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t** argv) {
+  // --desktop <name>: work on the windows of that desktop (for programs run
+  // inside "explorer /desktop=<name>,WxH").
+  if (argc == 3 && wcscmp(argv[1], L"--desktop") == 0) {
+    HDESK desk = OpenDesktopW(argv[2], 0, FALSE, GENERIC_ALL);
+    if (!desk || !SetThreadDesktop(desk)) {
+      fail("cannot open the desktop");
+      return 1;
+    }
+  }
   std::string line;
   int ch;
   for (;;) {
