@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kFieldSeparator = "|";
+constexpr std::string_view kMarkerLead = "#";
 constexpr std::string_view kConsoleMarker = "#onsole:";
 constexpr std::string_view kAdminMarker = "#admin:";
 constexpr std::string_view kStartMarker = "#Start:";
@@ -59,26 +60,32 @@ void applySettingsText(const std::string& settingsBytes, ServerList& list,
   std::vector<std::string_view> lines;
   std::vector<std::string_view> fields;
   splitTextViews(textViewFromBytes(settingsBytes), kLineEnd, lines);
+  // The entries are collected first and handed to the list in one go, which
+  // is the same as appending them one by one at this point of the start.
+  std::vector<ServerEntry> entries;
+  entries.reserve(lines.size());
   for (std::string_view line : lines) {
     // The password line is never a server line, even when the password holds
     // "|": otherwise a password such as "a|b|c", or the "||" that joins several
     // pairs, would come back as an entry, be saved as a second password pair and
     // change the password at the next start.
-    const bool passwordLine = contains(line, kPasswordStart);
+    // Every marker begins with "#": a line without one holds none of them.
+    const bool hasMarkers = contains(line, kMarkerLead);
+    const bool passwordLine = hasMarkers && contains(line, kPasswordStart);
     if (!passwordLine) splitTextViews(line, kFieldSeparator, fields);
     if (!passwordLine && fields.size() >= 3) {
-      ServerEntry entry;
+      ServerEntry& entry = entries.emplace_back();
       entry.address.assign(fields[0]);
       entry.port.assign(fields[1]);
       entry.account.assign(fields[2]);
       if (fields.size() >= 4) entry.password.assign(fields[3]);
       if (fields.size() >= 5) entry.remark.assign(fields[4]);
       entry.status = StatusNotProbed;
-      list.appendEntry(std::move(entry));
     }
 
     // The same line may also carry a marker; only the first of these counts.
     // A line that holds a marker is never empty, so it has a last byte.
+    if (!hasMarkers) continue;
     if (contains(line, kConsoleMarker)) {
       if (line.back() == '1') options.console = true;
     } else if (contains(line, kAdminMarker)) {
@@ -87,6 +94,7 @@ void applySettingsText(const std::string& settingsBytes, ServerList& list,
       options.resolution = line.back() == '1' ? Resolution::R1024x768 : Resolution::R800x600;
     }
   }
+  list.appendEntries(std::move(entries));
 }
 
 std::string buildSettingsText(const ServerList& list, const LaunchOptions& options,
