@@ -36,6 +36,20 @@ void ServerList::appendEntry(ServerEntry&& entry) {
   entries_.push_back(std::move(entry));
 }
 
+void ServerList::appendEntries(std::vector<ServerEntry>&& entries) {
+  for (ServerEntry& entry : entries) {
+    if (!isKnownStatus(entry.status)) entry.status = StatusNotProbed;
+  }
+  std::lock_guard<std::mutex> guard(lock_);
+  if (entries_.empty()) {
+    entries_.swap(entries);
+  } else {
+    entries_.reserve(entries_.size() + entries.size());
+    for (ServerEntry& entry : entries) entries_.push_back(std::move(entry));
+  }
+  entries.clear();
+}
+
 void ServerList::replaceEntryFields(std::int32_t k, const std::string& address,
                                     const std::string& port, const std::string& account,
                                     const std::string& password, const std::string& remark) {

@@ -34,6 +34,9 @@ class ServerList {
   void appendEntry(const ServerEntry& entry);
   // The same for an entry the caller hands over (no second copy of its texts).
   void appendEntry(ServerEntry&& entry);
+  // Appends every entry in order under one hold of the lock, as appendEntry
+  // one by one would.
+  void appendEntries(std::vector<ServerEntry>&& entries);
   // Replaces the five texts of entry k; its status is kept. Out of range: nothing.
   void replaceEntryFields(std::int32_t k, const std::string& address, const std::string& port,
                           const std::string& account, const std::string& password,

@@ -3,6 +3,7 @@
 // replacer of the program is built on the character step below.
 #include "text/text.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -16,6 +17,54 @@ inline std::size_t stepAt(const char* p, std::size_t n, std::size_t i) {
 // Whether marker (non-empty) stands at index i, with i + marker size <= n.
 inline bool matchesAt(const char* p, std::size_t i, std::string_view marker) {
   return p[i] == marker[0] && std::memcmp(p + i + 1, marker.data() + 1, marker.size() - 1) == 0;
+}
+
+// From index i, a character boundary, the first character boundary whose byte
+// is c; n when there is none. Runs of one-byte characters are tested eight
+// bytes at a time (never past the end of the text); a group of eight that holds
+// c or a lead byte is walked character by character.
+inline std::size_t nextBoundaryWith(const char* p, std::size_t n, std::size_t i,
+                                    unsigned char c) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  const std::uint64_t pattern = kOnes * c;
+  for (;;) {
+    while (i + 8 <= n) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      const std::uint64_t x = word ^ pattern;
+      // A byte equal to c (a zero byte of x) or of 0x80 or above ends the run;
+      // the zero test may stop early beside a match, but never misses one.
+      if ((((x - kOnes) & ~x) | word) & kHighs) break;
+      i += 8;
+    }
+    const std::size_t end = i + 8 < n ? i + 8 : n;
+    while (i < end) {
+      const unsigned char b = static_cast<unsigned char>(p[i]);
+      if (b == c) return i;
+      i += (isLeadByte(b) && i + 1 < n) ? 2 : 1;
+    }
+    if (i >= n) return n;
+  }
+}
+
+// From index i, a character boundary, the first character boundary at or
+// after limit.
+inline std::size_t boundaryFrom(const char* p, std::size_t n, std::size_t i, std::size_t limit) {
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  if (limit > n) limit = n;
+  while (i < limit) {
+    if (i + 8 <= limit) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      if ((word & kHighs) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    i += stepAt(p, n, i);
+  }
+  return i;
 }
 
 }  // namespace
@@ -46,9 +95,12 @@ void splitTextViews(std::string_view text, std::string_view separator,
   const char* p = text.data();
   const std::size_t n = text.size();
   const std::size_t m = separator.size();
+  const unsigned char first = static_cast<unsigned char>(separator[0]);
   std::size_t pieceStart = 0;
   std::size_t i = 0;
-  while (i + m <= n) {
+  for (;;) {
+    i = nextBoundaryWith(p, n, i, first);
+    if (i + m > n) break;
     if (matchesAt(p, i, separator)) {
       pieces.push_back(text.substr(pieceStart, i - pieceStart));
       i += m;
@@ -73,13 +125,15 @@ std::size_t findTextIndex(std::string_view text, std::string_view marker, std::s
   const std::size_t m = marker.size();
   if (m == 0 || m > n) return std::string_view::npos;
   const char* p = text.data();
-  std::size_t i = boundary;
+  const unsigned char first = static_cast<unsigned char>(marker[0]);
   // Step over the characters before from: a match may not begin inside one.
-  while (i < from && i < n) i += stepAt(p, n, i);
-  for (; i + m <= n; i += stepAt(p, n, i)) {
+  std::size_t i = boundaryFrom(p, n, boundary, from);
+  for (;;) {
+    i = nextBoundaryWith(p, n, i, first);
+    if (i + m > n) return std::string_view::npos;
     if (matchesAt(p, i, marker)) return i;
+    i += stepAt(p, n, i);
   }
-  return std::string_view::npos;
 }
 
 std::size_t findText(const std::string& text, const std::string& marker, long long start) {

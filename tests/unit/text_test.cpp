@@ -198,3 +198,74 @@ TEST(FindLastByte, SkipsSecondBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rules written out byte by byte, as a reference for the scans above,
+// which test eight bytes at a time.
+Pieces referenceSplit(const std::string& text, const std::string& separator) {
+  Pieces pieces;
+  std::string piece;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text.compare(i, separator.size(), separator) == 0 && i + separator.size() <= text.size()) {
+      pieces.push_back(piece);
+      piece.clear();
+      i += separator.size();
+    } else {
+      const std::size_t len =
+          (static_cast<unsigned char>(text[i]) >= 0x80 && i + 1 < text.size()) ? 2 : 1;
+      piece += text.substr(i, len);
+      i += len;
+    }
+  }
+  if (!piece.empty()) pieces.push_back(piece);
+  return pieces;
+}
+
+std::size_t referenceFind(const std::string& text, const std::string& marker, std::size_t from) {
+  for (std::size_t i = 0; i < text.size();
+       i += (static_cast<unsigned char>(text[i]) >= 0x80 && i + 1 < text.size()) ? 2 : 1) {
+    if (i >= from && text.compare(i, marker.size(), marker) == 0 &&
+        i + marker.size() <= text.size()) {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+TEST(TextScans, AgreeWithTheByteByByteRulesOnLongTexts) {
+  // Texts long enough for the eight-byte steps, mixing plain runs, separators,
+  // lead bytes and second bytes that equal the separators.
+  const std::string alphabet = "aaaaaaaa||#\r\n\x81\xB0\x7C<>";
+  const std::vector<std::string> markers = {"|", "\r\n", "#", "#onsole:", "\xB0\x7C", "<>"};
+  unsigned seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const std::size_t length = next() % 70;
+    for (std::size_t n = 0; n < length; ++n) {
+      if (next() % 13 == 0) {
+        text += "#onsole:1";
+      } else {
+        text += alphabet[next() % alphabet.size()];
+      }
+    }
+    ExactBuffer buffer(text);
+    for (const std::string& marker : markers) {
+      SCOPED_TRACE(testing::PrintToString(text) + " / " + testing::PrintToString(marker));
+      std::vector<std::string_view> views;
+      splitTextViews(buffer.view(), marker, views);
+      ASSERT_EQ(Pieces(views.begin(), views.end()), referenceSplit(text, marker));
+      for (std::size_t from = 0; from <= text.size() + 9; from += 1 + next() % 5) {
+        ASSERT_EQ(findTextIndex(buffer.view(), marker, 0, from), referenceFind(text, marker, from))
+            << "from " << from;
+      }
+    }
+  }
+}
+
+}  // namespace
