@@ -84,14 +84,3 @@ int runProgram() {
   releaseProgramState();
   return 0;
 }
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  try {
-    runProgram();
-  } catch (...) {
-    releaseProgramState();
-  }
-  // Probe workers may still be waiting for their connects: end the process
-  // without waiting for them.
-  ExitProcess(0);
-}
