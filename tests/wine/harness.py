@@ -110,6 +110,96 @@ def windows_path(path):
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
+# ---- what the program should make of a settings text ------------------------
+# The reading and writing rules once more, independently of the program, so
+# that a test can say what any input must come back as.
+
+def _step(text, i):
+    return 2 if text[i] >= 0x80 else 1
+
+
+def split_text(text, sep):
+    pieces, start, i = [], 0, 0
+    while i < len(text):
+        if text.startswith(sep, i):
+            pieces.append(text[start:i])
+            i += len(sep)
+            start = i
+        else:
+            i += _step(text, i)
+    if start < len(text):
+        pieces.append(text[start:])
+    return pieces
+
+
+def find_text(text, marker, start=1):
+    """1-based position of marker at or after start, never inside a character; 0 if none."""
+    i = 0
+    while i < len(text):
+        if i + 1 >= start and text.startswith(marker, i):
+            return i + 1
+        i += _step(text, i)
+    return 0
+
+
+def settings_password(text):
+    text = text.split(b"\0", 1)[0]
+    start, end = b"#LoadinPass:<", b">"
+    result, pos, count = b"", 1, 0
+    while True:
+        b = find_text(text, start, pos)
+        if not b:
+            return b"" if count == 0 else result
+        c = find_text(text, end, b)
+        if not c:
+            return b""
+        if count:
+            result += b"||"
+        result += text[b - 1 + len(start):c - 1]
+        pos = c + len(end)
+        count += 1
+        if not find_text(text, start, pos):
+            return result
+
+
+def parse_settings(text):
+    """(servers as 5-tuples of bytes, {"console", "admin", "resolution"}) of a settings text."""
+    text = text.split(b"\0", 1)[0]
+    servers = []
+    options = {"console": False, "admin": False, "resolution": None}
+    for line in split_text(text, b"\r\n"):
+        fields = split_text(line, b"|")
+        if len(fields) >= 3:
+            servers.append(tuple((fields + [b"", b""])[:5]))
+        last = line[-1:]
+        if find_text(line, b"#onsole:"):
+            if last == b"1":
+                options["console"] = True
+        elif find_text(line, b"#admin:"):
+            if last == b"1":
+                options["admin"] = True
+        elif find_text(line, b"#Start:"):
+            options["resolution"] = "1024x768" if last == b"1" else "800x600"
+    return servers, options
+
+
+def settings_text(servers, options, password=b""):
+    """The text the program writes for this state."""
+    out = b"".join(b"|".join(s) + b"\r\n" for s in servers)
+    if options.get("console"):
+        out += b"#onsole:1\r\n"
+    if options.get("admin"):
+        out += b"#admin:1\r\n"
+    out += b"#Start:1\r\n" if options.get("resolution") == "1024x768" else b"#Start:0\r\n"
+    return out + b"#LoadinPass:<" + password + b">\r\n"
+
+
+def normalised(text):
+    """What a save right after a start with this settings text writes."""
+    servers, options = parse_settings(text)
+    return settings_text(servers, options, settings_password(text))
+
+
 # ---- the shared Wine session ------------------------------------------------
 
 def _devnull():
