@@ -352,9 +352,14 @@ void cmdClick(HWND h) {
   if (!IsWindow(h)) return fail("no such window");
   if (const char* why = userCannotReach(h)) return fail(why);
   // Posted, so that a modal window opened by the click does not block us.
+  // "t": the time of the click, in the clock the stand-in client logs.
+  FILETIME t = {};
+  GetSystemTimePreciseAsFileTime(&t);
   if (!PostMessageW(h, BM_CLICK, 0, 0)) return fail("post failed");
   Json j;
-  j.open('{').key("ok").boolean(true).close('}');
+  j.open('{').key("ok").boolean(true);
+  j.key("t").num(static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime));
+  j.close('}');
   answer(j);
 }
 
