@@ -101,7 +101,11 @@ HWND control(int id) { return controlOf(g_mainWindow, id); }
 HWND listView() { return control(超级列表框1); }
 
 bool isChecked(int id) { return SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+// Only a change is sent: BM_SETCHECK on a radio button also sets or clears its
+// WS_TABSTOP, and unchecking the three unchecked resolution buttons would
+// leave the group unreachable by Tab.
 void setChecked(int id, bool checked) {
+  if (isChecked(id) == checked) return;
   SendMessageW(control(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
