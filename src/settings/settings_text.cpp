@@ -4,6 +4,7 @@
 // that become entries, so a load costs a few linear scans of the text.
 #include "settings/settings_text.h"
 
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -27,21 +28,66 @@ bool contains(std::string_view line, std::string_view marker) {
   return findTextIndex(line, marker, 0, 0) != npos;
 }
 
-std::string extractBetweenView(std::string_view text, std::string_view start,
-                               std::string_view end) {
-  std::string result;
-  std::size_t b = findTextIndex(text, start, 0, 0);
-  if (b == npos) return std::string();
-  for (int count = 0;; ++count) {
+std::size_t lineFeedCount(std::string_view text) {
+  std::size_t count = 0;
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (p < end) {
+    const void* hit = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    if (hit == nullptr) break;
+    ++count;
+    p = static_cast<const char*>(hit) + 1;
+  }
+  return count;
+}
+
+// Where the marked pieces stand: from each start marker to the end of the end
+// marker that closes it, in the order of the text.
+struct MarkedSpan {
+  std::size_t begin;
+  std::size_t end;
+};
+
+// Finds every marked piece from index boundary on (a character boundary with no
+// start marker before it). False, and no spans, when a start marker has no end
+// marker after it, which empties the whole result.
+bool findMarkedSpans(std::string_view text, std::string_view start, std::string_view end,
+                     std::size_t boundary, std::vector<MarkedSpan>& spans) {
+  spans.clear();
+  std::size_t b = findTextIndex(text, start, boundary, boundary);
+  while (b != npos) {
     // The end marker is searched from the start marker itself.
     const std::size_t c = findTextIndex(text, end, b, b);
-    if (c == npos) return std::string();
-    if (count > 0) result += "||";
-    const std::size_t contentStart = b + start.size();
-    if (c > contentStart) result.append(text.substr(contentStart, c - contentStart));
+    if (c == npos) {
+      spans.clear();
+      return false;
+    }
+    spans.push_back({b, c + end.size()});
     b = findTextIndex(text, start, c, c + end.size());
-    if (b == npos) return result;
   }
+  return true;
+}
+
+std::string extractBetweenView(std::string_view text, std::string_view start,
+                               std::string_view end) {
+  std::vector<MarkedSpan> spans;
+  if (!findMarkedSpans(text, start, end, 0, spans)) return std::string();
+  std::string result;
+  for (std::size_t k = 0; k < spans.size(); ++k) {
+    if (k > 0) result += "||";
+    const std::size_t contentStart = spans[k].begin + start.size();
+    const std::size_t contentEnd = spans[k].end - end.size();
+    if (contentEnd > contentStart) result.append(text.substr(contentStart, contentEnd - contentStart));
+  }
+  return result;
+}
+
+// Appends a text the way a save writes it. A last byte that is a lead byte
+// standing alone (a character cut in two) is left out: written as it is, it
+// would join the separator after it into one character, and the next start
+// would read the rest of the line, or the next line, into this text.
+void appendWhole(std::string& out, const std::string& text) {
+  out += withoutCutCharacter(text);
 }
 
 }  // namespace
@@ -57,30 +103,59 @@ std::string startupPasswordFrom(const std::string& settingsBytes) {
 
 void applySettingsText(const std::string& settingsBytes, ServerList& list,
                        LaunchOptions& options) {
-  std::vector<std::string_view> lines;
-  std::vector<std::string_view> fields;
-  splitTextViews(textViewFromBytes(settingsBytes), kLineEnd, lines);
+  const std::string_view text = textViewFromBytes(settingsBytes);
   // The entries are collected first and handed to the list in one go, which
   // is the same as appending them one by one at this point of the start.
+  // There are no more server lines than line feeds plus one.
   std::vector<ServerEntry> entries;
-  entries.reserve(lines.size());
-  for (std::string_view line : lines) {
+  entries.reserve(lineFeedCount(text) + 1);
+  // The text that the start-up password takes (from "#LoadinPass:<" to its ">",
+  // over several lines in a damaged file) is never read as servers; found once,
+  // at the first line that holds the start marker.
+  std::vector<MarkedSpan> passwordSpans;
+  std::size_t nextSpan = 0;
+  bool passwordSeen = false;
+  // Every marker begins with "#", so a line holds one only if a "#" byte lies
+  // within it; the next such byte of the text is looked up once, not per line.
+  std::size_t nextMarkerLead = text.find(kMarkerLead[0]);
+  PieceCursor lines(text, kLineEnd);
+  std::string_view line;
+  while (lines.next(line)) {
+    const std::size_t lineStart = static_cast<std::size_t>(line.data() - text.data());
+    if (nextMarkerLead != std::string_view::npos && nextMarkerLead < lineStart) {
+      nextMarkerLead = text.find(kMarkerLead[0], lineStart);
+    }
+    const bool hasMarkers = nextMarkerLead != std::string_view::npos &&
+                            nextMarkerLead < lineStart + line.size() &&
+                            contains(line, kMarkerLead);
     // The password line is never a server line, even when the password holds
     // "|": otherwise a password such as "a|b|c", or the "||" that joins several
     // pairs, would come back as an entry, be saved as a second password pair and
     // change the password at the next start.
-    // Every marker begins with "#": a line without one holds none of them.
-    const bool hasMarkers = contains(line, kMarkerLead);
-    const bool passwordLine = hasMarkers && contains(line, kPasswordStart);
-    if (!passwordLine) splitTextViews(line, kFieldSeparator, fields);
-    if (!passwordLine && fields.size() >= 3) {
-      ServerEntry& entry = entries.emplace_back();
-      entry.address.assign(fields[0]);
-      entry.port.assign(fields[1]);
-      entry.account.assign(fields[2]);
-      if (fields.size() >= 4) entry.password.assign(fields[3]);
-      if (fields.size() >= 5) entry.remark.assign(fields[4]);
-      entry.status = StatusNotProbed;
+    bool passwordLine = hasMarkers && contains(line, kPasswordStart);
+    if (passwordLine && !passwordSeen) {
+      passwordSeen = true;
+      findMarkedSpans(text, kPasswordStart, kPasswordEnd, lineStart, passwordSpans);
+    }
+    while (nextSpan < passwordSpans.size() && passwordSpans[nextSpan].end <= lineStart) ++nextSpan;
+    if (nextSpan < passwordSpans.size() && passwordSpans[nextSpan].begin < lineStart + line.size()) {
+      passwordLine = true;
+    }
+    if (!passwordLine) {
+      // Only the first five fields matter; the rest of the line is not split.
+      std::string_view fields[5];
+      std::size_t fieldCount = 0;
+      PieceCursor cursor(line, kFieldSeparator);
+      while (fieldCount < 5 && cursor.next(fields[fieldCount])) ++fieldCount;
+      if (fieldCount >= 3) {
+        ServerEntry& entry = entries.emplace_back();
+        entry.address.assign(fields[0].data(), fields[0].size());
+        entry.port.assign(fields[1].data(), fields[1].size());
+        entry.account.assign(fields[2].data(), fields[2].size());
+        if (fieldCount >= 4) entry.password.assign(fields[3].data(), fields[3].size());
+        if (fieldCount >= 5) entry.remark.assign(fields[4].data(), fields[4].size());
+        entry.status = StatusNotProbed;
+      }
     }
 
     // The same line may also carry a marker; only the first of these counts.
@@ -102,22 +177,22 @@ std::string buildSettingsText(const ServerList& list, const LaunchOptions& optio
   std::string text;
   ServerEntry entry;
   for (std::int32_t k = 1; list.copyEntryIfPresent(k, entry); ++k) {
-    text += entry.address;
+    appendWhole(text, entry.address);
     text += '|';
-    text += entry.port;
+    appendWhole(text, entry.port);
     text += '|';
-    text += entry.account;
+    appendWhole(text, entry.account);
     text += '|';
-    text += entry.password;
+    appendWhole(text, entry.password);
     text += '|';
-    text += entry.remark;
+    appendWhole(text, entry.remark);
     text += kLineEnd;
   }
   if (options.console) text += "#onsole:1\r\n";
   if (options.admin) text += "#admin:1\r\n";
   text += options.resolution == Resolution::R1024x768 ? "#Start:1\r\n" : "#Start:0\r\n";
   text += kPasswordStart;
-  text += startupPassword;
+  appendWhole(text, startupPassword);
   text += kPasswordEnd;
   text += kLineEnd;
   return text;

@@ -16,7 +16,11 @@ inline std::size_t stepAt(const char* p, std::size_t n, std::size_t i) {
 
 // Whether marker (non-empty) stands at index i, with i + marker size <= n.
 inline bool matchesAt(const char* p, std::size_t i, std::string_view marker) {
-  return p[i] == marker[0] && std::memcmp(p + i + 1, marker.data() + 1, marker.size() - 1) == 0;
+  // Markers and separators are a few bytes long: a plain loop beats a call.
+  for (std::size_t k = 0; k < marker.size(); ++k) {
+    if (p[i + k] != marker[k]) return false;
+  }
+  return true;
 }
 
 // From index i, a character boundary, the first character boundary whose byte
@@ -84,33 +88,41 @@ std::string textFromBytes(const std::string& bytes) {
   return std::string(textViewFromBytes(bytes));
 }
 
-void splitTextViews(std::string_view text, std::string_view separator,
-                    std::vector<std::string_view>& pieces) {
-  pieces.clear();
-  if (text.empty()) return;
-  if (separator.empty()) {
-    pieces.push_back(text);
-    return;
+bool PieceCursor::next(std::string_view& piece) {
+  const char* p = text_.data();
+  const std::size_t n = text_.size();
+  const std::size_t m = separator_.size();
+  if (done_ || pos_ >= n) return false;
+  if (m == 0) {
+    piece = text_;
+    done_ = true;
+    return true;
   }
-  const char* p = text.data();
-  const std::size_t n = text.size();
-  const std::size_t m = separator.size();
-  const unsigned char first = static_cast<unsigned char>(separator[0]);
-  std::size_t pieceStart = 0;
-  std::size_t i = 0;
+  const unsigned char first = static_cast<unsigned char>(separator_[0]);
+  std::size_t i = pos_;
   for (;;) {
     i = nextBoundaryWith(p, n, i, first);
     if (i + m > n) break;
-    if (matchesAt(p, i, separator)) {
-      pieces.push_back(text.substr(pieceStart, i - pieceStart));
-      i += m;
-      pieceStart = i;
-    } else {
-      i += stepAt(p, n, i);
+    if (matchesAt(p, i, separator_)) {
+      piece = text_.substr(pos_, i - pos_);
+      pos_ = i + m;
+      return true;
     }
+    i += stepAt(p, n, i);
   }
-  // The rest after the last separator is a piece only when it is not empty.
-  if (pieceStart < n) pieces.push_back(text.substr(pieceStart));
+  // The rest after the last separator is a piece only when it is not empty,
+  // and here it is not.
+  piece = text_.substr(pos_);
+  done_ = true;
+  return true;
+}
+
+void splitTextViews(std::string_view text, std::string_view separator,
+                    std::vector<std::string_view>& pieces) {
+  pieces.clear();
+  PieceCursor cursor(text, separator);
+  std::string_view piece;
+  while (cursor.next(piece)) pieces.push_back(piece);
 }
 
 std::vector<std::string> splitText(const std::string& text, const std::string& separator) {
@@ -125,15 +137,20 @@ std::size_t findTextIndex(std::string_view text, std::string_view marker, std::s
   const std::size_t m = marker.size();
   if (m == 0 || m > n) return std::string_view::npos;
   const char* p = text.data();
-  const unsigned char first = static_cast<unsigned char>(marker[0]);
-  // Step over the characters before from: a match may not begin inside one.
+  // The candidates are the bytes equal to the marker's first byte, found with
+  // memchr; the walk in between only tracks the character boundaries.
   std::size_t i = boundaryFrom(p, n, boundary, from);
-  for (;;) {
-    i = nextBoundaryWith(p, n, i, first);
-    if (i + m > n) return std::string_view::npos;
-    if (matchesAt(p, i, marker)) return i;
-    i += stepAt(p, n, i);
+  while (i + m <= n) {
+    const void* hit = std::memchr(p + i, marker[0], n - m + 1 - i);
+    if (hit == nullptr) return std::string_view::npos;
+    const std::size_t candidate = static_cast<std::size_t>(static_cast<const char*>(hit) - p);
+    i = boundaryFrom(p, n, i, candidate);
+    if (i == candidate) {
+      if (matchesAt(p, i, marker)) return i;
+      i += stepAt(p, n, i);
+    }
   }
+  return std::string_view::npos;
 }
 
 std::size_t findText(const std::string& text, const std::string& marker, long long start) {
@@ -177,4 +194,12 @@ std::size_t findLastByte(const std::string& text, char c) {
     if (p[i] == c) found = i + 1;
   }
   return found;
+}
+
+std::string_view withoutCutCharacter(std::string_view text) {
+  const std::size_t n = text.size();
+  if (n == 0 || !isLeadByte(static_cast<unsigned char>(text[n - 1]))) return text;
+  // The last byte stands alone when the character walk lands on it.
+  if (boundaryFrom(text.data(), n, 0, n - 1) != n - 1) return text;
+  return text.substr(0, n - 1);
 }

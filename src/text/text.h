@@ -52,6 +52,21 @@ std::size_t findLastByte(const std::string& text, char c);
 // The view of the bytes that ends before their first NUL byte.
 std::string_view textViewFromBytes(std::string_view bytes);
 
+// The pieces of splitText one at a time, as views of the text, without storing
+// them: next gives true and the next piece while there is one.
+class PieceCursor {
+ public:
+  PieceCursor(std::string_view text, std::string_view separator)
+      : text_(text), separator_(separator) {}
+  bool next(std::string_view& piece);
+
+ private:
+  std::string_view text_;
+  std::string_view separator_;
+  std::size_t pos_ = 0;  // where the next piece begins; always a character boundary
+  bool done_ = false;
+};
+
 // splitText into views of the text; pieces is cleared first, so one vector can
 // serve many calls without allocating again.
 void splitTextViews(std::string_view text, std::string_view separator,
@@ -63,3 +78,8 @@ void splitTextViews(std::string_view text, std::string_view separator,
 // std::string_view::npos when not found; an empty marker is never found.
 std::size_t findTextIndex(std::string_view text, std::string_view marker, std::size_t boundary,
                           std::size_t from);
+
+// The text without its last byte when that byte is a lead byte with nothing
+// after it (a character cut in two, as at the end of a damaged file);
+// otherwise the whole text.
+std::string_view withoutCutCharacter(std::string_view text);

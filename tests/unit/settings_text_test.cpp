@@ -166,6 +166,67 @@ TEST(SettingsText, PasswordLineIsNeverAServer) {
   }
 }
 
+TEST(SettingsText, PasswordTextIsNeverReadAsServers) {
+  struct Case {
+    std::string text;
+    std::string password;
+    std::vector<std::string> addresses;
+  };
+  const std::vector<Case> cases = {
+      // A damaged password line without its ">": the password runs to the
+      // next ">", and the lines it takes are not servers as well.
+      {"#LoadinPass:<0\r\n127.0.0.2|3389|a|w|r\r\n#x<a>\r\n10.0.0.1|1|b\r\n",
+       "0\r\n127.0.0.2|3389|a|w|r\r\n#x<a", {"10.0.0.1"}},
+      {"s|1|a\r\n#LoadinPass:<p>\r\nt|2|b\r\n#LoadinPass:<q\r\nu|3|c>\r\nv|4|d\r\n",
+       "p||q\r\nu|3|c", {"s", "t", "v"}},
+      // A start marker without any ">" after it: no password, and only the
+      // marker's own line is left out.
+      {"a|1|b\r\n#LoadinPass:<x|y|z\r\nc|2|d\r\n", "", {"a", "c"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    ServerList list;
+    LaunchOptions options;
+    applySettingsText(c.text, list, options);
+    const std::string password = startupPasswordFrom(c.text);
+    EXPECT_EQ(password, c.password);
+    std::vector<std::string> addresses;
+    for (std::int32_t k = 1; k <= list.entryCount(); ++k) addresses.push_back(list.entryAt(k).address);
+    EXPECT_EQ(addresses, c.addresses);
+
+    // What the save writes reads back to the same settings.
+    const std::string saved = buildSettingsText(list, options, password);
+    ServerList again;
+    LaunchOptions againOptions;
+    applySettingsText(saved, again, againOptions);
+    EXPECT_EQ(buildSettingsText(again, againOptions, startupPasswordFrom(saved)), saved);
+  }
+}
+
+TEST(SettingsText, CharacterCutInTwoIsNotWritten) {
+  // A file that ends inside a two-byte character leaves a lone lead byte in
+  // the last text read. Written back before a separator it would join it into
+  // one character, and the next start would lose the line end after it.
+  ServerList list;
+  LaunchOptions options;
+  applySettingsText("127.0.0.1|3389|a|w|r\xC0"s, list, options);
+  ServerEntry added;
+  added.address = "\xB7\xFE\xCE\xF1";  // a whole two-byte text is kept
+  added.port = "1";
+  added.account = "b\xB0";
+  list.appendEntry(added);
+  const std::string saved = buildSettingsText(list, options, "pw\xC3");
+  EXPECT_EQ(saved,
+            "127.0.0.1|3389|a|w|r\r\n\xB7\xFE\xCE\xF1|1|b||\r\n#Start:0\r\n#LoadinPass:<pw>\r\n");
+
+  ServerList next;
+  LaunchOptions nextOptions;
+  applySettingsText(saved, next, nextOptions);
+  ASSERT_EQ(next.entryCount(), 2);
+  EXPECT_EQ(next.entryAt(2).address, "\xB7\xFE\xCE\xF1");
+  EXPECT_EQ(startupPasswordFrom(saved), "pw");
+}
+
 TEST(SettingsText, FirstStartWritesTwentySixBytes) {
   ServerList list;
   LaunchOptions options;

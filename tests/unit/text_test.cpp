@@ -165,6 +165,25 @@ TEST(LastByte, IsTheOneByteTextAtTheEnd) {
   EXPECT_EQ(lastByte("a\xB0"), "\xB0");
 }
 
+TEST(WithoutCutCharacter, DropsOnlyALoneLeadByteAtTheEnd) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", ""},
+      {"abc", "abc"},
+      {"a\xB0", "a"},
+      {"\xB0", ""},
+      {"\xB0\xB0", "\xB0\xB0"},
+      {"\xB0\xB0\xB0", "\xB0\xB0"},
+      {"\xB0\x7C", "\xB0\x7C"},
+      {"abcdefgh\xC4\xE3\xC4", "abcdefgh\xC4\xE3"},
+      {"abcdefghi\xC4\xE3", "abcdefghi\xC4\xE3"},
+  };
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(testing::PrintToString(text));
+    ExactBuffer buffer(text);
+    EXPECT_EQ(withoutCutCharacter(buffer.view()), expected);
+  }
+}
+
 TEST(ReplaceText, Cases) {
   struct Case {
     std::string text, placeholder, replacement, expected;
