@@ -37,8 +37,14 @@ void onBoxChanged(LimitedBox& limit) {
                  reinterpret_cast<LPARAM>(&limit.selEnd));
     return;
   }
+  // Putting the text back raises EN_CHANGE again, which records the caret
+  // that WM_SETTEXT leaves at the start: keep the one from before the refused
+  // change, so that typing goes on where it was.
+  DWORD selStart = limit.selStart, selEnd = limit.selEnd;
   SetWindowTextW(limit.box, limit.accepted.c_str());
-  SendMessageW(limit.box, EM_SETSEL, limit.selStart, limit.selEnd);
+  SendMessageW(limit.box, EM_SETSEL, selStart, selEnd);
+  limit.selStart = selStart;
+  limit.selEnd = selEnd;
   MessageBeep(MB_OK);
 }
 

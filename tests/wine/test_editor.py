@@ -77,14 +77,34 @@ def wait_for(what, timeout=15, step=0.1):
 
 class EditorTestCase(harness.WineTestCase):
 
+    # Windows are looked up by title and by the process of the program under
+    # test, since other programs may show windows of the same titles.
     def start(self, ini=None):
         prog = self.program(ini=ini)
-        win, controls = self.main_window(prog)
+        prog.driver = harness.Driver(prog.wine, lang=prog.lang)
+        before = {w["hwnd"] for w in prog.driver.windows()}
+        prog.start()
+        win = wait_for(lambda: next((w for w in prog.driver.windows() if w["visible"]
+                                     and w["title"] == harness.MAIN_TITLE
+                                     and w["hwnd"] not in before), None), 20)
+        self.assertIsNotNone(win, "no main window")
+        self.pid = win["pid"]
+        controls = prog.driver.controls_by_id(win["hwnd"])
         self.d = prog.driver
         self.main = win["hwnd"]
         self.lv = controls[MAIN.超级列表框1]["hwnd"]
         self.main_controls = controls
         return prog
+
+    def own(self, title, timeout=0):
+        """The program's visible window with this title, or None."""
+        return wait_for(lambda: next((w for w in self.d.windows() if w["visible"] and w["title"] == title
+                                      and w["pid"] == self.pid), None), timeout)
+
+    def wait_own(self, title, timeout=10):
+        win = self.own(title, timeout)
+        self.assertIsNotNone(win, f"no window {title!r}")
+        return win
 
     def rows(self):
         return self.d.list_view(self.lv)["rows"]
@@ -93,12 +113,11 @@ class EditorTestCase(harness.WineTestCase):
         """Opens the editor: add mode, or modify mode for a row (0-based)."""
         if row is None:
             self.d.click(self.main_controls[MAIN.按钮_添加服务器]["hwnd"])
-            win = self.d.wait_window(ADD_TITLE)
+            win = self.wait_own(ADD_TITLE)
         else:
             self.d.select_row(self.lv, row)
             self.d.click(self.main_controls[MAIN.按钮_设置服务器]["hwnd"])
-            win = self.d.wait_window(MODIFY_TITLE)
-        self.assertEqual(win["pid"], self.d.info(self.main)["pid"])
+            win = self.wait_own(MODIFY_TITLE)
         return win["hwnd"], self.d.controls_by_id(win["hwnd"])
 
     def texts(self, boxes):
@@ -111,7 +130,7 @@ class EditorTestCase(harness.WineTestCase):
 
     def message(self, title):
         """The message box with this title: (hwnd, text, {button id: caption})."""
-        box = self.d.wait_window(title, 10)
+        box = self.wait_own(title, 10)
         self.assertEqual(box["class"], "#32770", "not a message box")
         controls = self.d.controls(box["hwnd"])
         text = [c["text"] for c in controls if c["id"] == MSGBOX_TEXT_ID]
@@ -320,7 +339,7 @@ class EditorKeyboardTest(EditorTestCase):
         self.assertEqual(text.replace("\r\n", ""), "ab")
         time.sleep(0.5)
         self.assertTrue(self.d.exists(editor), "Enter in the remark box does not accept")
-        self.assertIsNone(self.d.find_window(ERROR_TITLE))
+        self.assertIsNone(self.own(ERROR_TITLE))
 
         # OK refuses the remark of two lines and keeps it.
         self.d.click(boxes[EDITOR.按钮1]["hwnd"])
