@@ -64,6 +64,8 @@ LVCFMT_LEFT, LVCFMT_CENTER = 0, 2
 
 IDOK, IDCANCEL = 1, 2
 MSGBOX_TEXT_ID = 0xFFFF  # the static that holds a message box's text
+MSGBOX_ICON_ID = 0x0440  # the static that holds its icon
+STM_GETICON = 0x0171
 
 EN_LANG = "en_US.UTF-8"
 SCREEN = (1024, 768)
@@ -180,12 +182,16 @@ class MainWindowTest(harness.WineTestCase):
                 self.fail(f"timed out waiting for {what}")
             time.sleep(0.1)
 
-    def answer_message(self, d, main_hwnd, title, text, button):
-        """Finds the message box, checks its text and that it blocks the main
-        window, and clicks one of its buttons; gives its controls."""
+    def answer_message(self, d, main_hwnd, title, text, button, icon):
+        """Finds the message box, checks its text, whether it shows an icon
+        and that it blocks the main window, and clicks one of its buttons;
+        gives its controls."""
         box = d.wait_window(title, 10)
+        self.assertEqual(box["owner"], 0, "no owner window")
         controls = d.controls_by_id(box["hwnd"])
         self.assertEqual(controls[MSGBOX_TEXT_ID]["text"], text)
+        shown = MSGBOX_ICON_ID in controls and d.send(controls[MSGBOX_ICON_ID]["hwnd"], STM_GETICON) != 0
+        self.assertEqual(shown, icon, "icon")
         self.assertFalse(d.info(main_hwnd)["enabled"], "the message box is task-modal")
         d.click(controls[button]["hwnd"])
         d.wait_gone(box["hwnd"])
@@ -365,13 +371,13 @@ class MainWindowTest(harness.WineTestCase):
         before = self.list_view(d, controls)
 
         d.click(delete)
-        box = self.answer_message(d, main, DELETE_TITLE, DELETE_TEXT, IDCANCEL)
+        box = self.answer_message(d, main, DELETE_TITLE, DELETE_TEXT, IDCANCEL, icon=False)
         self.assertEqual(sorted(cid for cid, c in box.items() if c["class"] == "Button" and c["visible"]),
                          [IDOK, IDCANCEL], "OK and Cancel")
         self.assertEqual(self.list_view(d, controls), before, "Cancel changes nothing")
 
         d.click(delete)
-        self.answer_message(d, main, DELETE_TITLE, DELETE_TEXT, IDOK)
+        self.answer_message(d, main, DELETE_TITLE, DELETE_TEXT, IDOK, icon=False)
         after = self.wait_for("the refill", lambda: (lambda v: len(v["rows"]) == 3 and v)(
             self.list_view(d, controls)))
         kept = [before["rows"][i] for i in (0, 2, 3)]
@@ -385,7 +391,7 @@ class MainWindowTest(harness.WineTestCase):
 
         for button in (MAIN.按钮_删除服务器, MAIN.按钮_设置服务器):
             d.click(controls[button]["hwnd"])
-            self.answer_message(d, main, SELECTION_TITLE, SELECTION_TEXT, IDOK)
+            self.answer_message(d, main, SELECTION_TITLE, SELECTION_TEXT, IDOK, icon=True)
         self.assertEqual(len(self.list_view(d, controls)["rows"]), 3)
 
         saved = self.close_and_wait(prog, main)
@@ -398,14 +404,14 @@ class MainWindowTest(harness.WineTestCase):
         # 修改 is enabled from the start; 删除 becomes usable once a row had the
         # focus, and the selection is then cleared again.
         d.click(controls[MAIN.按钮_设置服务器]["hwnd"])
-        self.answer_message(d, main, SELECTION_TITLE, SELECTION_TEXT, IDOK)
+        self.answer_message(d, main, SELECTION_TITLE, SELECTION_TEXT, IDOK, icon=True)
         lv = controls[MAIN.超级列表框1]["hwnd"]
         d.select_row(lv, 0)
         self.wait_for("the buttons", lambda: self.enabled(d, win, MAIN.按钮_删除服务器))
         d.clear_selection(lv)
         for button in (MAIN.按钮_删除服务器, MAIN.按钮_设置服务器):
             d.click(controls[button]["hwnd"])
-            self.answer_message(d, main, SELECTION_TITLE, SELECTION_TEXT, IDOK)
+            self.answer_message(d, main, SELECTION_TITLE, SELECTION_TEXT, IDOK, icon=True)
             self.assert_no_window(d, DELETE_TITLE)
         self.assertEqual(len(self.list_view(d, controls)["rows"]), 1)
         self.assertEqual(self.close_and_wait(prog, main), ini + b"#Start:0\r\n#LoadinPass:<>\r\n")
