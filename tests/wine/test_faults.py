@@ -156,10 +156,11 @@ class FaultTest(harness.WineTestCase):
                 win, _ = self.main_window(prog)
                 hwnd = win["hwnd"]
                 self.toggle(prog.driver, hwnd, MAIN.选择框_admin)
-                delay = rnd.uniform(0.0, 0.25)
+                delay = rnd.uniform(0.0, 0.06)
                 prog.driver.post(hwnd, harness.WM_CLOSE)
                 time.sleep(delay)
                 harness._kill_group(prog.proc)
+                prog.driver.wait_gone(hwnd)
                 content = prog.ini_path.read_bytes()
                 self.assertIn(content, (old_raw, new_raw), f"ms.ini cut after {delay:.3f} s")
                 outcomes.append("new" if content == new_raw else "old")
