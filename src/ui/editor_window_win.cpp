@@ -52,6 +52,9 @@ HWND box(int id) { return controlOf(g_editor, id); }
 
 void onEditorCreated(HWND window) {
   g_editor = window;
+  // The edit control would stop typing at 30,000 characters of its own accord.
+  for (int id : {编辑框_域名, 编辑框_端口, 编辑框_账号, 编辑框_密码, 编辑框_备注})
+    SendMessageW(box(id), EM_SETLIMITTEXT, 0, 0);
   ProgramState& state = programState();
   if (state.editIndex <= 0) return;
   ServerEntry entry = state.servers->entryAt(state.editIndex);

@@ -37,6 +37,7 @@ BS_GROUPBOX = 0x0007
 SS_TYPEMASK = 0x001F
 SS_RIGHT = 0x0002
 IDOK = 1
+EM_GETLIMITTEXT = 0x00D5
 MSGBOX_TEXT_ID = 0xFFFF
 
 # The editor's layout: id -> (class, parent is the group box, x, y, w, h, text).
@@ -187,8 +188,10 @@ class EditorLayoutTest(EditorTestCase):
         self.assertEqual(boxes[EDITOR.按钮1]["style"] & BS_TYPEMASK, BS_DEFPUSHBUTTON)
         self.assertNotEqual(boxes[EDITOR.按钮2]["style"] & BS_TYPEMASK, BS_DEFPUSHBUTTON)
 
-        # No length limit: a long text is taken whole.
-        long_text = "x" * 3000
+        # No length limit: not even the edit control's own of 30,000 characters.
+        for cid in FIELDS:
+            self.assertGreaterEqual(self.d.send(boxes[cid]["hwnd"], EM_GETLIMITTEXT), 0x7FFFFFFE, cid)
+        long_text = "x" * 40000
         self.d.set_text(boxes[EDITOR.编辑框_账号]["hwnd"], long_text)
         self.assertEqual(self.d.text(boxes[EDITOR.编辑框_账号]["hwnd"]), long_text)
 
