@@ -45,6 +45,10 @@ TEST(FuzzRegressions, ASaveReadsBackToTheSameSettings) {
       // over the next lines, which are read as servers too, so each save
       // writes them twice (once as servers, once inside the password).
       {"password over two lines", "#LoadinPass:<0\r\n127.0.0.2|3389|a|w|r\r\n#x<a>\r\n"s},
+      // A server line with a marker and more than five fields: the save drops
+      // the extra fields, so the line's last byte changes and the console box
+      // comes back checked at the next start.
+      {"marker in a line with extra fields", "127.0.0.1|#onsole:|a|w|1|0\r\n"s},
   };
   for (const RegressionCase& c : cases) {
     SCOPED_TRACE(c.name);
