@@ -10,7 +10,7 @@ PACKAGES=(
   cmake ninja-build g++ googletest libgtest-dev libjpeg-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine64 xvfb fonts-wqy-microhei imagemagick xauth x11-utils
-  dpkg-dev zip python3
+  dpkg-dev zip unzip python3
   clang clang-14 libclang-rt-14-dev
 )
 
