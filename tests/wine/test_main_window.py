@@ -18,7 +18,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
-from harness import MAIN, MAIN_TITLE, VK_ESCAPE, VK_RETURN, gbk  # noqa: E402
+from harness import MAIN, MAIN_TITLE, VK_DOWN, VK_ESCAPE, VK_RETURN, VK_UP, gbk  # noqa: E402
 
 # ---- Windows constants -----------------------------------------------------
 
@@ -342,6 +342,14 @@ class MainWindowTest(harness.WineTestCase):
         self.wait_for("the remark again", lambda: self.remark(d, controls) == "第一行\r\n第二行")
         view = self.list_view(d, controls)
         self.assertEqual([r["selected"] for r in view["rows"]], [True, False, False])
+
+        # Arrow keys in the list view move selection and focus together.
+        d.key(lv, VK_DOWN)
+        self.wait_for("row 1 after Down", lambda: self.list_view(d, controls)["selected"] == 1)
+        self.wait_for("its empty remark", lambda: self.remark(d, controls) == "")
+        d.key(lv, VK_UP)
+        self.wait_for("row 0 after Up", lambda: self.list_view(d, controls)["selected"] == 0)
+        self.wait_for("its remark", lambda: self.remark(d, controls) == "第一行\r\n第二行")
 
         # Losing the selection changes neither the buttons nor the remark.
         d.clear_selection(lv)
