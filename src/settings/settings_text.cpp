@@ -90,6 +90,18 @@ void appendWhole(std::string& out, const std::string& text) {
   out += withoutCutCharacter(text);
 }
 
+// Acts on the first marker the line holds, by the line's last byte.
+void applyMarkers(std::string_view line, LaunchOptions& options) {
+  if (line.empty()) return;
+  if (contains(line, kConsoleMarker)) {
+    if (line.back() == '1') options.console = true;
+  } else if (contains(line, kAdminMarker)) {
+    if (line.back() == '1') options.admin = true;
+  } else if (contains(line, kStartMarker)) {
+    options.resolution = line.back() == '1' ? Resolution::R1024x768 : Resolution::R800x600;
+  }
+}
+
 }  // namespace
 
 std::string extractBetween(const std::string& text, const std::string& start,
@@ -141,6 +153,9 @@ void applySettingsText(const std::string& settingsBytes, ServerList& list,
     if (nextSpan < passwordSpans.size() && passwordSpans[nextSpan].begin < lineStart + line.size()) {
       passwordLine = true;
     }
+    // What a save writes back of a server line with more than five fields:
+    // its first five. Empty when the line is written back as it is.
+    std::string_view savedLine;
     if (!passwordLine) {
       // Only the first five fields matter; the rest of the line is not split.
       std::string_view fields[5];
@@ -155,19 +170,21 @@ void applySettingsText(const std::string& settingsBytes, ServerList& list,
         if (fieldCount >= 4) entry.password.assign(fields[3].data(), fields[3].size());
         if (fieldCount >= 5) entry.remark.assign(fields[4].data(), fields[4].size());
         entry.status = StatusNotProbed;
+        std::string_view extra;
+        if (fieldCount == 5 && cursor.next(extra)) {
+          savedLine = line.substr(
+              0, static_cast<std::size_t>(fields[4].data() + fields[4].size() - line.data()));
+        }
       }
     }
 
     // The same line may also carry a marker; only the first of these counts.
-    // A line that holds a marker is never empty, so it has a last byte.
     if (!hasMarkers) continue;
-    if (contains(line, kConsoleMarker)) {
-      if (line.back() == '1') options.console = true;
-    } else if (contains(line, kAdminMarker)) {
-      if (line.back() == '1') options.admin = true;
-    } else if (contains(line, kStartMarker)) {
-      options.resolution = line.back() == '1' ? Resolution::R1024x768 : Resolution::R800x600;
-    }
+    applyMarkers(line, options);
+    // A line cut down to five fields by the save must not set an option at
+    // the next start that it does not set now: its saved form is read for
+    // markers as well, so that a save reads back the same.
+    if (!savedLine.empty()) applyMarkers(savedLine, options);
   }
   list.appendEntries(std::move(entries));
 }
