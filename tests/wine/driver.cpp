@@ -7,8 +7,11 @@
 // (negative allowed); texts are hex of their UTF-16LE bytes, because Wine
 // does not carry non-ASCII command lines or console input reliably.
 //
-//   windows                          all top-level windows
-//   wait <title-hex> <ms>            first visible top-level window titled so
+//   windows [image-hex]              all top-level windows
+//   wait <title-hex> <ms> [image-hex] first visible top-level window titled so
+//                                    (image: only windows of processes whose
+//                                    executable path contains this text,
+//                                    compared case-insensitively)
 //   gone <hwnd> <ms>                 wait until the window no longer exists
 //   info <hwnd>                      one window
 //   controls <hwnd>                  all descendants of a window
@@ -38,6 +41,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -184,7 +188,7 @@ long long fromHwnd(HWND h) { return static_cast<long long>(reinterpret_cast<intp
 
 // ---- reading windows -----------------------------------------------------
 
-const UINT kTimeout = 3000;
+const UINT kTimeout = 10000;  // per message sent to the program
 
 std::wstring className(HWND h) {
   wchar_t buf[256] = {0};
@@ -207,6 +211,30 @@ std::wstring windowText(HWND h) {
   return std::wstring(buf.data(), got < buf.size() ? got : buf.size() - 1);
 }
 
+std::wstring lower(std::wstring s) {
+  for (wchar_t& c : s) c = towlower(c);
+  return s;
+}
+
+// The executable path of a process, or empty.
+std::wstring processImage(DWORD pid) {
+  HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!p) return L"";
+  wchar_t buf[MAX_PATH * 4] = {0};
+  DWORD n = MAX_PATH * 4;
+  std::wstring path;
+  if (QueryFullProcessImageNameW(p, 0, buf, &n)) path.assign(buf, n);
+  CloseHandle(p);
+  return path;
+}
+
+bool imageMatches(HWND h, const std::wstring& image) {
+  if (image.empty()) return true;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  return lower(processImage(pid)).find(lower(image)) != std::wstring::npos;
+}
+
 void windowFields(Json& j, HWND h) {
   RECT wr = {}, cr = {};
   GetWindowRect(h, &wr);
@@ -217,6 +245,7 @@ void windowFields(Json& j, HWND h) {
   j.key("title").str(windowText(h));
   j.key("class").str(className(h));
   j.key("pid").num(pid);
+  j.key("image").str(processImage(pid));
   j.key("rect").rect(wr);
   j.key("client").rect(cr);
   j.key("style").num(static_cast<unsigned long>(GetWindowLongW(h, GWL_STYLE)));
@@ -240,10 +269,11 @@ std::vector<HWND> topLevel() {
 
 bool isButton(HWND h) { return _wcsicmp(className(h).c_str(), L"Button") == 0; }
 
-void cmdWindows() {
+void cmdWindows(const std::wstring& image) {
   Json j;
   j.open('{').key("ok").boolean(true).key("windows").open('[');
   for (HWND h : topLevel()) {
+    if (!imageMatches(h, image)) continue;
     j.open('{');
     windowFields(j, h);
     j.close('}');
@@ -261,14 +291,14 @@ void cmdInfo(HWND h) {
   answer(j);
 }
 
-void cmdWait(const std::wstring& title, long long ms) {
+void cmdWait(const std::wstring& title, long long ms, const std::wstring& image) {
   DWORD start = GetTickCount();
   for (;;) {
     for (HWND h : topLevel()) {
       if (!IsWindowVisible(h)) continue;
       wchar_t buf[1024] = {0};
       InternalGetWindowText(h, buf, 1024);
-      if (title == buf) return cmdInfo(h);
+      if (title == buf && imageMatches(h, image)) return cmdInfo(h);
     }
     if (static_cast<long long>(GetTickCount() - start) >= ms) return fail("timeout");
     Sleep(20);
@@ -622,11 +652,16 @@ bool dispatch(const std::vector<std::string>& t) {
   std::wstring text;
 
   if (c == "quit") return false;
-  if (c == "windows") cmdWindows();
-  else if (c == "screen") cmdScreen();
+  std::wstring image;
+  if (c == "windows") {
+    if (t.size() > 2 || (t.size() == 2 && !parseHexText(t[1], &image))) fail("usage: windows [image-hex]");
+    else cmdWindows(image);
+  } else if (c == "screen") cmdScreen();
   else if (c == "wait") {
-    if (t.size() != 3 || !parseHexText(t[1], &text) || !number(2)) fail("usage: wait <title-hex> <ms>");
-    else cmdWait(text, n[2]);
+    if (t.size() < 3 || t.size() > 4 || !parseHexText(t[1], &text) || !number(2) ||
+        (t.size() == 4 && !parseHexText(t[3], &image)))
+      fail("usage: wait <title-hex> <ms> [image-hex]");
+    else cmdWait(text, n[2], image);
   } else if (c == "settext") {
     if (t.size() != 3 || !number(1) || !parseHexText(t[2], &text)) fail("usage: settext <hwnd> <text-hex>");
     else cmdSetText(toHwnd(n[1]), text);

@@ -341,30 +341,68 @@ def session():
     global _session
     if _session is None:
         if STATE_FILE.exists():
-            state = json.loads(STATE_FILE.read_text())
-            if _alive(state.get("xvfb_pid")) and Path(state["prefix"]).is_dir():
-                _session = WineSession(**state)
+            state = _read_state()
+            if state and _alive(state.get("xvfb_pid")) and Path(state["prefix"]).is_dir():
+                _session = _session_of(state)
         if _session is None:
             _session = WineSession.create(owned=True)
             atexit.register(_session.destroy)
     return _session
 
 
-def fixture_setup():
-    if STATE_FILE.exists():
-        fixture_cleanup()
-    s = WineSession.create()
+# Two ctest runs in one build folder share one session: the state file lists
+# the ctest processes that use it, and the last of them to clean up removes it.
+
+def _locked_state():
+    import fcntl
     STATE_FILE.parent.mkdir(parents=True, exist_ok=True)
-    STATE_FILE.write_text(json.dumps(s.to_state()))
-    print(f"Wine prefix {s.prefix}, display {s.display}")
+    lock = open(str(STATE_FILE) + ".lock", "w")
+    fcntl.flock(lock, fcntl.LOCK_EX)
+    return lock
+
+
+def _read_state():
+    try:
+        return json.loads(STATE_FILE.read_text())
+    except (OSError, ValueError):
+        return None
+
+
+def _session_of(state):
+    return WineSession(**{k: state[k] for k in ("prefix", "display", "xvfb_pid", "wineserver_pid")})
+
+
+def fixture_setup():
+    user = os.getppid()   # the ctest run
+    with _locked_state():
+        state = _read_state()
+        if state and _alive(state.get("xvfb_pid")) and _alive(state.get("wineserver_pid")) \
+                and Path(state["prefix"]).is_dir():
+            state["users"] = [u for u in state.get("users", []) if _alive(u)] + [user]
+            print(f"sharing Wine prefix {state['prefix']}, display {state['display']}")
+        else:
+            if state:
+                _session_of(state).destroy()
+            s = WineSession.create()
+            state = dict(s.to_state(), users=[user])
+            print(f"Wine prefix {s.prefix}, display {s.display}")
+        STATE_FILE.write_text(json.dumps(state))
 
 
 def fixture_cleanup():
-    if not STATE_FILE.exists():
-        return
-    state = json.loads(STATE_FILE.read_text())
-    WineSession(**state).destroy()
-    STATE_FILE.unlink()
+    user = os.getppid()
+    with _locked_state():
+        state = _read_state()
+        if not state:
+            return
+        users = [u for u in state.get("users", []) if u != user and _alive(u)]
+        if users:
+            state["users"] = users
+            STATE_FILE.write_text(json.dumps(state))
+            print(f"Wine session left to {users}")
+            return
+        _session_of(state).destroy()
+        STATE_FILE.unlink()
 
 
 # ---- the driver ---------------------------------------------------------------
@@ -384,8 +422,13 @@ def _hex_text(text):
 class Driver:
     """driver.exe, running for as long as this object lives."""
 
-    def __init__(self, wine=None, desktop=None, lang=DEFAULT_LANG):
+    def __init__(self, wine=None, desktop=None, lang=DEFAULT_LANG, image=None):
+        """image: when given, windows() and the wait/find of windows by title
+        see only windows of processes whose executable path contains it (a
+        program's own throw-away folder, so that a window of an earlier
+        program that is still going away is never taken for this one's)."""
         wine = wine or session()
+        self.image = image
         args = [WINE, str(DRIVER_EXE)]
         if desktop:
             args += ["--desktop", desktop]
@@ -441,16 +484,22 @@ class Driver:
         return answer
 
     # Windows.
-    def windows(self):
-        return self.command("windows")["windows"]
+    def _image(self, image):
+        image = self.image if image is None else image
+        return [_hex_text(image)] if image else []
 
-    def wait_window(self, title, timeout=15):
+    def windows(self, image=None):
+        """Top-level windows (of this driver's program only, when it has one; image="" for all)."""
+        return self.command("windows", *self._image(image))["windows"]
+
+    def wait_window(self, title, timeout=15, image=None):
         """The first visible top-level window with exactly this title."""
-        return self.command("wait", _hex_text(title), int(timeout * 1000), timeout=timeout + 10)
+        return self.command("wait", _hex_text(title), int(timeout * 1000), *self._image(image),
+                            timeout=timeout + 10)
 
-    def find_window(self, title):
+    def find_window(self, title, image=None):
         """Like wait_window, without waiting; None when there is none."""
-        answer = self.command("wait", _hex_text(title), 0, check=False)
+        answer = self.command("wait", _hex_text(title), 0, *self._image(image), check=False)
         return answer if answer.get("ok") else None
 
     def wait_gone(self, hwnd, timeout=10):
@@ -564,8 +613,12 @@ class Program:
                                      stdin=_devnull(), stdout=_devnull(), stderr=_devnull(),
                                      start_new_session=True)
         if self.driver is None:
-            self.driver = Driver(self.wine, lang=self.lang)
+            self.driver = Driver(self.wine, lang=self.lang, image=self.image_filter())
         return self.proc
+
+    def image_filter(self):
+        """What identifies this program's windows: its own folder and file name."""
+        return f"{self.root.name}\\app\\rdpconnector.exe"
 
     def start_main(self, timeout=20):
         """Starts the program and waits for its main window."""
@@ -591,10 +644,18 @@ class Program:
         return [json.loads(l) for l in self.standin_log_path.read_text().splitlines() if l.strip()]
 
     def finish(self):
+        _kill_group(self.proc)
         if self.driver is not None:
+            # Its windows go with the process; wait for that, so that no later
+            # test meets them.
+            try:
+                deadline = time.monotonic() + 5
+                while self.driver.windows(self.image_filter()) and time.monotonic() < deadline:
+                    time.sleep(0.05)
+            except (DriverError, TimeoutError, RuntimeError, OSError, ValueError):
+                pass
             self.driver.stop()
             self.driver = None
-        _kill_group(self.proc)
         shutil.rmtree(self.root, ignore_errors=True)
 
 
