@@ -13,6 +13,7 @@ struct ProgramState {
   std::shared_ptr<ServerList> servers;
   std::string settingsBytes;       // the deciphered settings file, kept for the run
   std::wstring settingsFileName;   // "ms.ini", beside the executable
+  bool settingsUnreadable = false; // the file was there but could not be read: never overwritten
   std::string startupPassword;     // empty: no password asked at start
   int startGranted = 0;            // 1 once the main window may open
   bool startupFinished = false;

@@ -33,23 +33,35 @@ class FileHandle {
   HANDLE h_;
 };
 
-std::string readWholeFile(const std::wstring& name) {
+enum class ReadOutcome { Read, Missing, Unreadable };
+
+// The whole file, or nothing. A file that exists but cannot be read whole
+// (held without sharing by another program, no rights, a folder of that name,
+// a read error) is told apart from a missing one.
+ReadOutcome readWholeFile(const std::wstring& name, std::string& bytes) {
+  bytes.clear();
   FileHandle file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::string();
+  if (!file.valid()) {
+    DWORD error = GetLastError();
+    return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? ReadOutcome::Missing
+                                                                             : ReadOutcome::Unreadable;
+  }
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > 0x7FFFFFFF)
-    return std::string();
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x7FFFFFFF)
+    return ReadOutcome::Unreadable;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD got = 0;
     DWORD want = static_cast<DWORD>(bytes.size() - done);
-    if (!ReadFile(file.get(), &bytes[done], want, &got, nullptr) || got == 0) break;
+    if (!ReadFile(file.get(), &bytes[done], want, &got, nullptr) || got == 0) {
+      bytes.clear();
+      return ReadOutcome::Unreadable;
+    }
     done += got;
   }
-  bytes.resize(done);
-  return bytes;
+  return ReadOutcome::Read;
 }
 
 bool writeWholeFile(const std::wstring& name, const std::string& bytes) {
@@ -72,14 +84,17 @@ bool writeWholeFile(const std::wstring& name, const std::string& bytes) {
 void loadSettings() {
   ProgramState& state = programState();
   state.settingsFileName = L"ms.ini";
-  std::string bytes = readWholeFile(state.settingsFileName);
+  std::string bytes;
+  // A file that is there but could not be read starts the program empty, as
+  // a missing one does; it is then never replaced by that empty list.
+  state.settingsUnreadable = readWholeFile(state.settingsFileName, bytes) == ReadOutcome::Unreadable;
   state.settingsBytes = applySettingsCipher(bytes, SettingsKey);
   state.startupPassword = startupPasswordFrom(state.settingsBytes);
 }
 
 void saveSettings() {
   ProgramState& state = programState();
-  if (!state.servers || state.settingsFileName.empty()) return;
+  if (!state.servers || state.settingsFileName.empty() || state.settingsUnreadable) return;
   std::string text = buildSettingsText(*state.servers, readLaunchOptions(), state.startupPassword);
   std::string bytes = applySettingsCipher(text, SettingsKey);
   // A name of this process's own, so two copies saving at once never write

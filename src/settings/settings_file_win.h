@@ -3,7 +3,8 @@
 #pragma once
 
 // Reads and deciphers the whole file once, keeps the bytes and takes the
-// start-up password out of them. A missing or unreadable file is empty.
+// start-up password out of them. A missing or unreadable file is empty;
+// a file that is there but could not be read is never overwritten by the save.
 void loadSettings();
 
 // Builds, enciphers and writes the settings. The text goes to a temporary file
