@@ -10,7 +10,7 @@ PACKAGES=(
   cmake ninja-build g++ googletest libgtest-dev libjpeg-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine64 xvfb fonts-wqy-microhei imagemagick xauth x11-utils
-  dpkg-dev zip unzip python3
+  dpkg-dev zip unzip python3 locales
   clang clang-14 libclang-rt-14-dev
 )
 
@@ -33,6 +33,16 @@ if [ "${#missing[@]}" -gt 0 ]; then
   as_root apt-get update
   as_root apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+# Wine takes its ANSI code page from the locale: zh_CN.UTF-8 gives code page
+# 936 only when that locale exists, en_US.UTF-8 gives 1252. The tests run the
+# program under both.
+for loc in zh_CN en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^${loc}\.utf-\?8$"; then
+    echo "setup: generating the locale $loc.UTF-8"
+    as_root localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+  fi
+done
 
 bash "$ROOT/scripts/build-libjpeg.sh" i686
 bash "$ROOT/scripts/build-libjpeg.sh" x86_64
