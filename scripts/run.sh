@@ -77,7 +77,7 @@ title_hex="$(python3 -c 'import sys; print(sys.argv[1].encode("utf-16-le").hex()
 (cd "$RUN" && exec "$WINE" explorer /desktop=rdp,1024x768 rdpconnector.exe </dev/null >/dev/null 2>&1) &
 PROGRAM_PID=$!
 
-answer="$(printf 'wait %s 30000\n' "$title_hex" | "$WINE" "$DRIVER" --desktop rdp 2>/dev/null | head -n 1)"
+answer="$(printf 'wait %s 30000\n' "$title_hex" | "$WINE" "$DRIVER" --desktop rdp 2>/dev/null | head -n 1 || true)"
 hwnd="$(printf '%s' "$answer" | python3 -c 'import json, sys; a = json.loads(sys.stdin.read() or "{}"); print(a.get("hwnd", "") if a.get("ok") else "")')"
 if [ -z "$hwnd" ]; then
   echo "run: the main window did not appear: $answer" >&2

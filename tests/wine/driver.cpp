@@ -710,7 +710,12 @@ int wmain(int argc, wchar_t** argv) {
   // --desktop <name>: work on the windows of that desktop (for programs run
   // inside "explorer /desktop=<name>,WxH").
   if (argc == 3 && wcscmp(argv[1], L"--desktop") == 0) {
-    HDESK desk = OpenDesktopW(argv[2], 0, FALSE, GENERIC_ALL);
+    // The desktop may still be on its way: explorer makes it when it starts.
+    HDESK desk = nullptr;
+    for (int tries = 0; !desk && tries < 150; ++tries) {
+      desk = OpenDesktopW(argv[2], 0, FALSE, GENERIC_ALL);
+      if (!desk) Sleep(100);
+    }
     if (!desk || !SetThreadDesktop(desk)) {
       fail("cannot open the desktop");
       return 1;
