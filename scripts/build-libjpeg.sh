@@ -78,7 +78,13 @@ if [ -z "$(orig)" ]; then
     fi
     DEBIAN_FRONTEND=noninteractive as_root apt-get update
   fi
-  (cd "$SRC_DIR" && apt-get source --download-only libjpeg-turbo)
+  # Into a folder of its own first, so that an interrupted download leaves
+  # nothing that looks complete.
+  rm -rf "$SRC_DIR/download"
+  mkdir -p "$SRC_DIR/download"
+  (cd "$SRC_DIR/download" && apt-get source --download-only libjpeg-turbo)
+  mv "$SRC_DIR"/download/* "$SRC_DIR"/
+  rmdir "$SRC_DIR/download"
 fi
 
 TARBALL="$(orig)"
@@ -99,7 +105,7 @@ cmake -S "$TREE" -B "$WORK" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
   -DCMAKE_BUILD_TYPE=Release \
   -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF \
-  -DCMAKE_INSTALL_PREFIX="$PREFIX" >/dev/null
+  -DCMAKE_INSTALL_PREFIX="$PREFIX" -Wno-dev >/dev/null
 cmake --build "$WORK" --target jpeg-static
 
 # Install only what the program uses: the headers of the IJG API and the
