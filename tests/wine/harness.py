@@ -162,36 +162,102 @@ def settings_password(text):
             return result
 
 
+def _marked_spans(text, start, end, boundary):
+    """0-based (begin, end) of every start..end piece from boundary on; [] when one is open."""
+    spans = []
+    b = find_text(text, start, boundary + 1)
+    while b:
+        c = find_text(text, end, b)
+        if not c:
+            return []
+        spans.append((b - 1, c - 1 + len(end)))
+        b = find_text(text, start, c + len(end))
+    return spans
+
+
+def _apply_markers(line, options):
+    last = line[-1:]
+    if find_text(line, b"#onsole:"):
+        if last == b"1":
+            options["console"] = True
+    elif find_text(line, b"#admin:"):
+        if last == b"1":
+            options["admin"] = True
+    elif find_text(line, b"#Start:"):
+        options["resolution"] = "1024x768" if last == b"1" else "800x600"
+
+
 def parse_settings(text):
-    """(servers as 5-tuples of bytes, {"console", "admin", "resolution"}) of a settings text."""
+    """(servers as 5-tuples of bytes, {"console", "admin", "resolution"}) of a settings text.
+
+    Besides the plain rules, as this program reads on purpose: the line (or
+    lines) that the start-up password takes is never a server line, so a
+    password holding "|" does not come back as a server; and a server line
+    with more than five fields is read for markers both whole and as the
+    five fields a save keeps, so that a save reads back the same.
+    """
     text = text.split(b"\0", 1)[0]
     servers = []
     options = {"console": False, "admin": False, "resolution": None}
-    for line in split_text(text, b"\r\n"):
-        fields = split_text(line, b"|")
-        if len(fields) >= 3:
-            servers.append(tuple((fields + [b"", b""])[:5]))
-        last = line[-1:]
-        if find_text(line, b"#onsole:"):
-            if last == b"1":
-                options["console"] = True
-        elif find_text(line, b"#admin:"):
-            if last == b"1":
-                options["admin"] = True
-        elif find_text(line, b"#Start:"):
-            options["resolution"] = "1024x768" if last == b"1" else "800x600"
+    spans, spans_found = [], False
+    offset = 0
+    for line in _lines_with_offsets(text):
+        line, offset = line
+        password_line = find_text(line, b"#LoadinPass:<") > 0
+        if password_line and not spans_found:
+            spans_found = True
+            spans = _marked_spans(text, b"#LoadinPass:<", b">", offset)
+        if any(b < offset + len(line) and e > offset for b, e in spans):
+            password_line = True
+        saved_line = None
+        if not password_line:
+            fields = split_text(line, b"|")
+            if len(fields) >= 3:
+                servers.append(tuple((fields + [b"", b""])[:5]))
+                if len(fields) > 5:
+                    saved_line = b"|".join(fields[:5])
+        _apply_markers(line, options)
+        if saved_line:
+            _apply_markers(saved_line, options)
     return servers, options
+
+
+def _lines_with_offsets(text):
+    """The CR LF lines of a text (as split_text makes them) with their 0-based offsets."""
+    start, i = 0, 0
+    while i < len(text):
+        if text.startswith(b"\r\n", i):
+            yield text[start:i], start
+            i += 2
+            start = i
+        else:
+            i += _step(text, i)
+    if start < len(text):
+        yield text[start:], start
+
+
+def without_cut_character(text):
+    """A text without a last lead byte that stands alone (a character cut in two).
+
+    The program leaves such a byte out when it saves: written as it is, it
+    would join the separator after it into one character."""
+    i = 0
+    while i < len(text):
+        if text[i] >= 0x80 and i == len(text) - 1:
+            return text[:-1]
+        i += _step(text, i)
+    return text
 
 
 def settings_text(servers, options, password=b""):
     """The text the program writes for this state."""
-    out = b"".join(b"|".join(s) + b"\r\n" for s in servers)
+    out = b"".join(b"|".join(without_cut_character(f) for f in s) + b"\r\n" for s in servers)
     if options.get("console"):
         out += b"#onsole:1\r\n"
     if options.get("admin"):
         out += b"#admin:1\r\n"
     out += b"#Start:1\r\n" if options.get("resolution") == "1024x768" else b"#Start:0\r\n"
-    return out + b"#LoadinPass:<" + password + b">\r\n"
+    return out + b"#LoadinPass:<" + without_cut_character(password) + b">\r\n"
 
 
 def normalised(text):

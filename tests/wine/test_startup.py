@@ -176,6 +176,8 @@ class StartupTest(harness.WineTestCase):
             "NUL bytes": b"127.0.0.1|9|before|pw|r\r\n#onsole:1\x00\r\n127.0.0.1|10|after||\r\n#admin:1\r\n\x00\x00",
             "LF line ends": b"127.0.0.1|11|a|b|c\n127.0.0.1|12|d|e|f\n",
             "lead byte before CR LF": b"127.0.0.1|13|a|b|\xb0\r\n127.0.0.1|14|c||\r\n",
+            "character cut at the end": b"127.0.0.1|15|a|b|\xb0\xa1\xb0",
+            "fields and a marker after the fifth": b"127.0.0.1|16|a|b|c|x#admin:1\r\n",
         }
         for name, text in cases.items():
             with self.subTest(case=name):
