@@ -495,10 +495,19 @@ class Driver:
         program that is still going away is never taken for this one's)."""
         wine = wine or session()
         self.image = image
-        args = [WINE, str(DRIVER_EXE)]
-        if desktop:
-            args += ["--desktop", desktop]
-        self.proc = subprocess.Popen(args, env=wine.env(lang), stdin=subprocess.PIPE,
+        self._args = [WINE, str(DRIVER_EXE)] + (["--desktop", desktop] if desktop else [])
+        self._env = wine.env(lang)
+        self._start()
+
+    def _start(self):
+        old = getattr(self, "proc", None)
+        if old is not None:
+            for f in (old.stdin, old.stdout):
+                try:
+                    f.close()
+                except OSError:
+                    pass
+        self.proc = subprocess.Popen(self._args, env=self._env, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=_devnull(),
                                      start_new_session=True)
         self._buffer = b""
@@ -542,9 +551,17 @@ class Driver:
 
     def command(self, *parts, timeout=30, check=True):
         line = " ".join(str(p) for p in parts)
-        self.proc.stdin.write(line.encode("ascii") + b"\n")
-        self.proc.stdin.flush()
-        answer = json.loads(self._readline(timeout))
+        if self.proc.poll() is not None:
+            self._start()   # an earlier command was cut short
+        try:
+            self.proc.stdin.write(line.encode("ascii") + b"\n")
+            self.proc.stdin.flush()
+            answer = json.loads(self._readline(timeout))
+        except BaseException:
+            # An answer still to come would be taken for the next one's:
+            # this driver is done, the next command starts another.
+            _kill_group(self.proc)
+            raise
         if check and not answer.get("ok"):
             raise DriverError(line.split(" ")[0], answer.get("error"))
         return answer
