@@ -64,9 +64,14 @@ HFONT fontFor(FontKind kind) {
 }
 
 // Group boxes hold controls of their own; what those controls tell their
-// parent goes on to the window, where the handlers are.
-LRESULT CALLBACK forwardToWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                 UINT_PTR, DWORD_PTR) {
+// parent goes on to the window, where the handlers are. The window procedure
+// is replaced directly rather than through the common controls' subclass
+// helper: that helper looks up a window property on every message, which
+// under Wine is a server round trip, and a list view sends several
+// notifications per row it fills.
+WNDPROC g_groupBoxProc = nullptr;
+
+LRESULT CALLBACK forwardToWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
     case WM_NOTIFY:
@@ -76,8 +81,15 @@ LRESULT CALLBACK forwardToWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_DRAWITEM:
       return SendMessageW(GetAncestor(hwnd, GA_ROOT), msg, wParam, lParam);
     default:
-      return DefSubclassProc(hwnd, msg, wParam, lParam);
+      return CallWindowProcW(g_groupBoxProc, hwnd, msg, wParam, lParam);
   }
+}
+
+void forwardGroupBox(HWND groupBox) {
+  WNDPROC previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+      groupBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(forwardToWindow)));
+  // Every group box is a button of the same class, with the same procedure.
+  if (!g_groupBoxProc) g_groupBoxProc = previous;
 }
 
 struct ClassAndStyle {
@@ -146,7 +158,7 @@ void buildControls(HWND window, WindowData& data) {
                                    nullptr);
     if (!control) continue;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(c.font)), FALSE);
-    if (c.kind == ControlKind::GroupBox) SetWindowSubclass(control, forwardToWindow, 1, 0);
+    if (c.kind == ControlKind::GroupBox) forwardGroupBox(control);
     if (c.kind == ControlKind::PasswordEdit) SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
     data.controls[c.id] = control;
     data.specs[c.id] = &c;
