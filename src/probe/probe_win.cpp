@@ -156,6 +156,10 @@ void startWorkers(const std::shared_ptr<ServerList>& list, std::int32_t rowCount
 DWORD WINAPI probeStarter(LPVOID parameter) {
   std::unique_ptr<StarterContext> context(static_cast<StarterContext*>(parameter));
   try {
+    // Wait until the GUI thread takes messages, that is until the main window
+    // has been shown and painted: starting threads is a burden on Wine's
+    // server, and done at once it delays the window's first appearance.
+    if (!mainWindowClosing.load()) SendMessageW(context->mainWindow, WM_NULL, 0, 0);
     startWorkers(context->list, context->rowCount, context->mainWindow);
   } catch (...) {
   }
