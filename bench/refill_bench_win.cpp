@@ -27,7 +27,7 @@
 #include "probe/probe_win.h"
 #include "ui/control_ids.h"
 #include "ui/main_window_win.h"
-#include "ui/window_kit.h"
+#include "ui/window_kit_win.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "settings/settings_file_win.h"
 #include "ui/main_window_win.h"
 #include "ui/password_windows_win.h"
-#include "ui/window_kit.h"
+#include "ui/window_kit_win.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "settings/storable_text.h"
 #include "ui/control_ids.h"
 #include "ui/main_window_win.h"
-#include "ui/win_text.h"
-#include "ui/window_kit.h"
+#include "ui/win_text_win.h"
+#include "ui/window_kit_win.h"
 
 using namespace editor_ids;
 

@@ -17,8 +17,8 @@
 #include "ui/editor_window_win.h"
 #include "ui/password_windows_win.h"
 #include "ui/pictures_win.h"
-#include "ui/win_text.h"
-#include "ui/window_kit.h"
+#include "ui/win_text_win.h"
+#include "ui/window_kit_win.h"
 
 using namespace main_ids;
 

@@ -8,8 +8,8 @@
 #include "app/program_state.h"
 #include "settings/storable_text.h"
 #include "ui/pictures_win.h"
-#include "ui/win_text.h"
-#include "ui/window_kit.h"
+#include "ui/win_text_win.h"
+#include "ui/window_kit_win.h"
 #include "ui/control_ids.h"
 
 namespace {

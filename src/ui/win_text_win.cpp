@@ -1,6 +1,6 @@
 // Code-page conversions for the Win32 layer: code page 936 for the system's
 // texts, UTF-8 for paths handed to the portable core.
-#include "ui/win_text.h"
+#include "ui/win_text_win.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // The window toolkit: builds windows from their layout tables, runs the
 // message loop with the program's keyboard rules, opens windows modally and
 // shows message boxes.
-#include "ui/window_kit.h"
+#include "ui/window_kit_win.h"
 
 #include <commctrl.h>
 
