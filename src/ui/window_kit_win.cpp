@@ -36,29 +36,29 @@ WindowData* dataOf(HWND window) {
   return reinterpret_cast<WindowData*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+HFONT songFont(int height, int weight, bool underline) {
+  return CreateFontW(-height, 0, 0, 0, weight, FALSE, underline, FALSE, GB2312_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+}
+
+// The fonts are made once and kept for the run.
 HFONT fontFor(FontKind kind) {
-  static HFONT song12 = nullptr, song12u = nullptr, song16b = nullptr;
   switch (kind) {
     case FontKind::Gui:
-      return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    case FontKind::Song12:
-      if (!song12)
-        song12 = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, L"宋体");
-      return song12;
-    case FontKind::Song12Underline:
-      if (!song12u)
-        song12u = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, TRUE, FALSE, GB2312_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                              DEFAULT_PITCH | FF_DONTCARE, L"宋体");
-      return song12u;
-    case FontKind::Song16Bold:
-      if (!song16b)
-        song16b = CreateFontW(-16, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                              DEFAULT_PITCH | FF_DONTCARE, L"宋体");
-      return song16b;
+      break;
+    case FontKind::Song12: {
+      static HFONT font = songFont(12, FW_NORMAL, false);
+      return font;
+    }
+    case FontKind::Song12Underline: {
+      static HFONT font = songFont(12, FW_NORMAL, true);
+      return font;
+    }
+    case FontKind::Song16Bold: {
+      static HFONT font = songFont(16, FW_BOLD, false);
+      return font;
+    }
   }
   return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }

@@ -744,6 +744,17 @@ class Program:
 
 # ---- test base ------------------------------------------------------------------------
 
+def poll(probe, timeout=10, step=0.1):
+    """Calls probe until it gives a true value or timeout seconds have passed;
+    gives its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(step)
+
+
 class _TimeLimit(Exception):
     pass
 
@@ -769,6 +780,13 @@ class WineTestCase(unittest.TestCase):
             signal.signal(signal.SIGALRM, previous)
 
         self.addCleanup(disarm)
+
+    def wait_for(self, what, probe, timeout=10):
+        """poll, failing the test when probe never gives a true value."""
+        value = poll(probe, timeout)
+        if not value:
+            self.fail(f"timed out waiting for {what}")
+        return value
 
     def program(self, **kwargs):
         prog = Program(**kwargs)

@@ -68,12 +68,7 @@ def closed_port():
 
 
 def wait_for(what, timeout=15, step=0.1):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = what()
-        if value or time.monotonic() > deadline:
-            return value
-        time.sleep(step)
+    return harness.poll(what, timeout, step)
 
 
 class EditorTestCase(harness.WineTestCase):

@@ -57,16 +57,6 @@ class FaultTest(harness.WineTestCase):
 
     # ---- helpers ------------------------------------------------------------
 
-    def wait_for(self, what, probe, timeout=10):
-        deadline = time.monotonic() + timeout
-        while True:
-            value = probe()
-            if value:
-                return value
-            if time.monotonic() > deadline:
-                self.fail(f"timed out waiting for {what}")
-            time.sleep(0.1)
-
     def toggle(self, d, hwnd, cid, want=1):
         d.click(d.control(hwnd, cid)["hwnd"])
         self.wait_for(f"check box {cid} at {want}", lambda: d.control(hwnd, cid)["check"] == want)

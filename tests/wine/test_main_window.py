@@ -172,16 +172,6 @@ class MainWindowTest(harness.WineTestCase):
                 self.fail(f"probe results did not arrive: {view['rows']}")
             time.sleep(0.2)
 
-    def wait_for(self, what, probe, timeout=10):
-        deadline = time.monotonic() + timeout
-        while True:
-            value = probe()
-            if value:
-                return value
-            if time.monotonic() > deadline:
-                self.fail(f"timed out waiting for {what}")
-            time.sleep(0.1)
-
     def answer_message(self, d, main_hwnd, title, text, button, icon):
         """Finds the message box, checks its text, whether it shows an icon
         and that it blocks the main window, and clicks one of its buttons;

@@ -55,12 +55,7 @@ def settings(password, servers=b""):
 
 
 def wait_for(what, timeout=10, step=0.1):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = what()
-        if value or time.monotonic() > deadline:
-            return value
-        time.sleep(step)
+    return harness.poll(what, timeout, step)
 
 
 class PasswordTestCase(harness.WineTestCase):
