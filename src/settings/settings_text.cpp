@@ -153,8 +153,10 @@ void applySettingsText(const std::string& settingsBytes, ServerList& list,
     if (nextSpan < passwordSpans.size() && passwordSpans[nextSpan].begin < lineStart + line.size()) {
       passwordLine = true;
     }
-    // What a save writes back of a server line with more than five fields:
-    // its first five. Empty when the line is written back as it is.
+    // What a save writes back of a server line, where it differs in its last
+    // byte: the first five fields of a longer line, or a line of five fields
+    // whose last one ends in a cut character (left out by the save). Empty
+    // otherwise (a line of three or four fields is written ending in "|").
     std::string_view savedLine;
     if (!passwordLine) {
       // Only the first five fields matter; the rest of the line is not split.
@@ -174,16 +176,22 @@ void applySettingsText(const std::string& settingsBytes, ServerList& list,
         if (fieldCount == 5 && cursor.next(extra)) {
           savedLine = line.substr(
               0, static_cast<std::size_t>(fields[4].data() + fields[4].size() - line.data()));
+        } else if (fieldCount == 5 && withoutCutCharacter(fields[4]).size() < fields[4].size()) {
+          savedLine = line.substr(0, line.size() - 1);
         }
       }
     }
 
     // The same line may also carry a marker; only the first of these counts.
-    if (!hasMarkers) continue;
+    // The text the start-up password takes carries none: a password such as
+    // "a#Start:b" would otherwise select 800x600 at every start, and one that
+    // runs over several lines would bring its option lines back after the
+    // ones a save writes.
+    if (!hasMarkers || passwordLine) continue;
     applyMarkers(line, options);
-    // A line cut down to five fields by the save must not set an option at
-    // the next start that it does not set now: its saved form is read for
-    // markers as well, so that a save reads back the same.
+    // A line that the save writes back changed must not set an option at the
+    // next start that it does not set now: its saved form is read for markers
+    // as well, so that a save reads back the same.
     if (!savedLine.empty()) applyMarkers(savedLine, options);
   }
   list.appendEntries(std::move(entries));

@@ -49,6 +49,15 @@ TEST(FuzzRegressions, ASaveReadsBackToTheSameSettings) {
       // the extra fields, so the line's last byte changes and the console box
       // comes back checked at the next start.
       {"marker in a line with extra fields", "127.0.0.1|#onsole:|a|w|1|0\r\n"s},
+      // The last field ends in "\xB1" "1" and a cut "\xB1": the save leaves the
+      // cut byte out, so the saved line's last byte is "1", which would check
+      // the admin box at the next start.
+      {"marker in a line whose cut last character the save drops",
+       "127.0.0.1|t#admin:1|1|x|n\xB1" "1\xB1"s},
+      // The password runs over an option line: written back, that line comes
+      // after the "#Start:0" of the save and would select 1024x768.
+      {"option line inside a password over several lines",
+       "#LoadinPass:<a\r\n#Start:1\r\nb>\r\n#Start:0\r\n"s},
   };
   for (const RegressionCase& c : cases) {
     SCOPED_TRACE(c.name);

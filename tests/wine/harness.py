@@ -194,7 +194,8 @@ def parse_settings(text):
     lines) that the start-up password takes is never a server line, so a
     password holding "|" does not come back as a server; and a server line
     with more than five fields is read for markers both whole and as the
-    five fields a save keeps, so that a save reads back the same.
+    five fields a save keeps, so that a save reads back the same; and the
+    text the password takes carries no option markers.
     """
     text = text.split(b"\0", 1)[0]
     servers = []
@@ -216,6 +217,10 @@ def parse_settings(text):
                 servers.append(tuple((fields + [b"", b""])[:5]))
                 if len(fields) > 5:
                     saved_line = b"|".join(fields[:5])
+                elif len(fields) == 5 and without_cut_character(fields[4]) != fields[4]:
+                    saved_line = line[:-1]
+        if password_line:
+            continue
         _apply_markers(line, options)
         if saved_line:
             _apply_markers(saved_line, options)
