@@ -277,7 +277,19 @@ def bench_probe(n, timeout=180):
         begin = gui_window["begin"]
         done = None
         polls = 0
+        def threads_settled(quiet=1.0):
+            # The list is read only once the worker threads have stopped
+            # coming and going: a read of thousands of rows from another
+            # process is itself a heavy load on the GUI thread and on Wine's
+            # server, and reading while the probe runs would slow what it measures.
+            while time.monotonic() - begin < timeout:
+                if series and series[-1][0] - max((t for t, n in series if n != series[-1][1]),
+                                                  default=0.0) >= quiet:
+                    return
+                time.sleep(0.1)
+
         while done is None and time.monotonic() - begin < timeout:
+            threads_settled()
             rows = prog.driver.command("listview", lv, timeout=timeout)["rows"]
             polls += 1
             status = [r["texts"][3] for r in rows]
