@@ -263,6 +263,17 @@ class SetupTest(PasswordTestCase):
         self.button = self.d.control(self.main, MAIN.按钮_启动密码)["hwnd"]
         return prog
 
+    def start_through_gate(self, password):
+        """Starts with a saved password and passes the gate with it."""
+        prog = self.program(ini=settings(password))
+        gate = self.launch(prog, GATE_TITLE)
+        d = prog.driver
+        d.set_text(d.control(gate["hwnd"], CHECK.编辑框1)["hwnd"], password)
+        d.click(d.control(gate["hwnd"], CHECK.按钮1)["hwnd"])
+        self.d, self.main = d, self.wait_own(d, MAIN_TITLE, 20)["hwnd"]
+        self.button = d.control(self.main, MAIN.按钮_启动密码)["hwnd"]
+        return prog
+
     def open_setup(self):
         self.d.click(self.button)
         win = self.wait_own(self.d, SETUP_TITLE)
@@ -315,13 +326,8 @@ class SetupTest(PasswordTestCase):
         self.assertEqual(self.close_and_wait(prog, self.main), settings(""))
 
     def test_leaving_without_ok_keeps_the_password(self):
-        prog = self.program(ini=settings("old"))
-        gate = self.launch(prog, GATE_TITLE)
-        d = prog.driver
-        d.set_text(d.control(gate["hwnd"], CHECK.编辑框1)["hwnd"], "old")
-        d.click(d.control(gate["hwnd"], CHECK.按钮1)["hwnd"])
-        self.d, self.main = d, self.wait_own(d, MAIN_TITLE, 20)["hwnd"]
-        self.button = d.control(self.main, MAIN.按钮_启动密码)["hwnd"]
+        prog = self.start_through_gate("old")
+        d = self.d
         for way in ("取消", "Esc", "close box"):
             with self.subTest(way=way):
                 win, controls = self.open_setup()
@@ -338,13 +344,8 @@ class SetupTest(PasswordTestCase):
         self.assertEqual(self.close_and_wait(prog, self.main), settings("old"))
 
     def test_both_empty_asks_before_clearing(self):
-        prog = self.program(ini=settings("old"))
-        gate = self.launch(prog, GATE_TITLE)
-        d = prog.driver
-        d.set_text(d.control(gate["hwnd"], CHECK.编辑框1)["hwnd"], "old")
-        d.click(d.control(gate["hwnd"], CHECK.按钮1)["hwnd"])
-        self.d, self.main = d, self.wait_own(d, MAIN_TITLE, 20)["hwnd"]
-        self.button = d.control(self.main, MAIN.按钮_启动密码)["hwnd"]
+        prog = self.start_through_gate("old")
+        d = self.d
 
         win, controls = self.open_setup()
         for answer in (IDNO, IDYES):
