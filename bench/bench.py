@@ -250,6 +250,7 @@ def bench_probe(n, timeout=180):
             time.sleep(0.01)
 
     answers = []
+    answered_at = []  # when each ping was sent, in seconds since the spawn
     gui_window = {}
 
     def ping():
@@ -262,6 +263,7 @@ def bench_probe(n, timeout=180):
             except Exception as e:  # a GUI that does not answer in 10 s counts as 10 s
                 log(f"  GUI ping: {e}")
             answers.append(time.monotonic() - t)
+            answered_at.append(t - gui_window["begin"])
             time.sleep(0.005)
 
     sampler = threading.Thread(target=sample, daemon=True)
@@ -312,6 +314,12 @@ def bench_probe(n, timeout=180):
             for t, threads in series:
                 if threads > final + 1:
                     workers_ended = t
+        # Where the slowest answers fell, so that a stall can be told from
+        # the window's first paint or from the end of the probe.
+        slowest = sorted(zip(answers, answered_at), reverse=True)[:5]
+        log(f"  probe {n}: window filled at {filled:.2f} s; slowest GUI answers: "
+            + ", ".join(f"{a * 1e3:.0f} ms at {t:.2f} s" for a, t in slowest)
+            + f"; {sum(1 for a in answers if a > 0.05)} of {len(answers)} over 50 ms")
         online = sum(1 for s in status if s == ONLINE)
         offline = sum(1 for s in status if s == OFFLINE)
         wrong = sum(1 for s, p in zip(status, ports)

@@ -1,14 +1,16 @@
 // The status probe on Windows: Winsock 1.1 start-up and clean-up, one worker
 // thread per list-view row, each resolving its server's address and trying
 // one blocking TCP connect on a socket of its own, and the hand-over of each
-// result to the main window on the GUI thread.
+// result to the main window on the GUI thread, where the worker waits until
+// its row is done.
 //
 // Lifetime: every worker owns a heap context with a shared reference to the
 // server list, so a worker that finishes late never touches released state.
-// The closing flag and the network state are plain atomics with static
-// storage; they are never destroyed while the process runs. Shutdown never
+// The closing flag, the network state and the hand-over queue have static
+// storage and are never destroyed while the process runs. Shutdown never
 // waits for a worker: workers still resolving or connecting simply end with
-// the process.
+// the process, and workers waiting for their row are let go when the window
+// begins to close.
 #include "probe/probe_win.h"
 
 #include <winsock2.h>
@@ -22,6 +24,7 @@
 
 #include "probe/port_number.h"
 #include "probe/probe_worker.h"
+#include "probe/result_hand_over.h"
 
 namespace {
 
@@ -31,6 +34,20 @@ namespace {
 constexpr SIZE_T WorkerStackSize = 64 * 1024;
 
 std::atomic<bool> mainWindowClosing{false};
+
+// The hand-over's lock and wait: a slim reader/writer lock and a condition
+// variable, which wait and wake within the process (no round trip to the
+// system per result, as a cross-thread SendMessage has).
+struct ProcessSync {
+  SRWLOCK srw = SRWLOCK_INIT;
+  CONDITION_VARIABLE cv = CONDITION_VARIABLE_INIT;
+  void lock() { AcquireSRWLockExclusive(&srw); }
+  void unlock() { ReleaseSRWLockExclusive(&srw); }
+  void wait() { SleepConditionVariableSRW(&cv, &srw, INFINITE, 0); }
+  void wakeAll() { WakeAllConditionVariable(&cv); }
+};
+ProcessSync handOverSync;
+ResultHandOver<ProcessSync> handOver(handOverSync);
 std::atomic<bool> networkReady{false};
 std::mutex networkLock;  // guards the start-up and clean-up calls below
 bool networkAttempted = false;
@@ -104,10 +121,15 @@ DWORD WINAPI probeWorker(LPVOID parameter) {
     hooks.tryConnect = tryConnect;
     hooks.windowClosing = [] { return mainWindowClosing.load(); };
     hooks.showResult = [window](std::int32_t item, bool online) {
-      // Checked again right before the hand-over: once the window has begun
-      // to close, nothing is sent to it.
-      if (mainWindowClosing.load()) return;
-      SendMessageW(window, WM_PROBE_RESULT, static_cast<WPARAM>(item), online ? 1 : 0);
+      // Queued for the GUI thread, which is woken by one posted message per
+      // batch; the worker waits here until its row is done. Once the window
+      // has begun to close the result is refused (see markMainWindowClosing).
+      PendingResult result;
+      result.item = item;
+      result.online = online;
+      handOver.handOver(result, [window] {
+        return PostMessageW(window, WM_PROBE_RESULT, 0, 0) != FALSE;
+      });
     };
     probeServer(*context->list, context->item, hooks);
   } catch (...) {
@@ -209,4 +231,11 @@ void startStatusProbe(std::shared_ptr<ServerList> list, std::int32_t rowCount, H
   }
 }
 
-void markMainWindowClosing() { mainWindowClosing.store(true); }
+std::size_t showProbeResults(void (*show)(std::int32_t item, bool online)) {
+  return handOver.deliver(show);
+}
+
+void markMainWindowClosing() {
+  mainWindowClosing.store(true);
+  handOver.close();
+}

@@ -4,14 +4,15 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
 #include "servers/server_list.h"
 
-// Sent (not posted) by a worker to the main window: wParam = item number,
-// lParam = 1 online / 0 offline. The window updates row item - 1 (state image,
-// then the status column) and returns; the worker waits for that.
+// Posted to the main window when probe results are waiting to be shown (one
+// message for however many have come meanwhile); the window answers it with
+// showProbeResults. The workers wait until their rows are done.
 constexpr UINT WM_PROBE_RESULT = WM_APP + 1;
 
 // WSAStartup(1.1) once; WSACleanup at exit.
@@ -22,5 +23,11 @@ void stopNetwork();
 // workers share ownership of the list, so no worker touches released state.
 void startStatusProbe(std::shared_ptr<ServerList> list, std::int32_t rowCount, HWND mainWindow);
 
-// From now on workers drop their results and never send to the window.
+// On the GUI thread: shows every waiting result with show(item, online)
+// (row item - 1: state image, then the status column), in the order they
+// came, and lets their workers go. Returns how many were shown.
+std::size_t showProbeResults(void (*show)(std::int32_t item, bool online));
+
+// From now on workers drop their results and never post to the window;
+// workers waiting for their rows are let go.
 void markMainWindowClosing();

@@ -224,7 +224,7 @@ LRESULT windowMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, bool&
   switch (msg) {
     case WM_PROBE_RESULT:
       handled = true;
-      showProbeResult(static_cast<std::int32_t>(wParam), lParam != 0);
+      showProbeResults(showProbeResult);
       return 0;
     case WM_QUERYENDSESSION:
       // Windows asks whether it may log off or shut down: save, and say yes.
