@@ -220,7 +220,9 @@ def bench_thread_floor(win64_dir, sizes):
     return {n: number(rf"threads {n}: ([\d.]+) s", out) for n in sizes}
 
 
-def bench_probe(n, timeout=180):
+def bench_probe(n, timeout=180, time_gui=True):
+    """One probe of n loopback servers. time_gui: time the GUI's answers meanwhile
+    (a WM_NULL from another process every 5 ms, itself a load on the machine)."""
     listener = Listener()
     closed = free_port()
     ports = [listener.port if i % 2 == 0 else closed for i in range(n)]
@@ -270,7 +272,8 @@ def bench_probe(n, timeout=180):
     pinger = threading.Thread(target=ping, daemon=True)
     try:
         sampler.start()
-        pinger.start()
+        if time_gui:
+            pinger.start()
         def window_seen(window):
             gui_window["hwnd"] = window["hwnd"]
 
@@ -301,7 +304,8 @@ def bench_probe(n, timeout=180):
                 time.sleep(0.1)
         time.sleep(0.3)
         stop.set()
-        pinger.join(15)
+        if time_gui:
+            pinger.join(15)
         sampler.join(2)
         # A worker ends right after the window has taken its result, so the
         # last result is shown by the time the thread count is down for good
@@ -329,6 +333,7 @@ def bench_probe(n, timeout=180):
                     threads=samples["threads"], rss_mb=samples["rss"] / 1024,
                     hwm_mb=samples["hwm"] / 1024, pings=len(answers),
                     gui_max=max(answers) if answers else None,
+                    gui_over_50ms=sum(1 for a in answers if a > 0.05),
                     gui_median=statistics.median(answers) if answers else None,
                     accepted=listener.accepted)
     finally:
@@ -425,6 +430,7 @@ def main():
     ap.add_argument("--startup-runs", type=int, default=3)
     ap.add_argument("--clicks", type=int, default=7)
     ap.add_argument("--probe-sizes", default="1000,4000")
+    ap.add_argument("--probe-rounds", type=int, default=3)
     ap.add_argument("--only", default="", help="comma-separated sections to run (default: all)")
     args = ap.parse_args()
 
@@ -485,33 +491,62 @@ def main():
     probe_sizes = [int(s) for s in args.probe_sizes.split(",") if s]
 
     def probe():
-        floor = bench_thread_floor(args.win64_dir, probe_sizes)
+        # Rounds of a floor measurement followed by the probes, so that drift
+        # of the machine (a neighbour's load, say) hits floor and probe alike;
+        # each round's probe is set against the floor of its own round, and
+        # the figures are the medians over the rounds.
+        runs = {n: [] for n in probe_sizes}
+        for r in range(args.probe_rounds):
+            floor = bench_thread_floor(args.win64_dir, probe_sizes)
+            for n in probe_sizes:
+                p = bench_probe(n)
+                p["floor"] = floor[n]
+                if p["done"] is not None:
+                    # The probe starts as the window is filled, so it is timed from there.
+                    p["probe_s"] = p["workers_ended"] - p["filled"]
+                log(f"  probe {n}, round {r + 1}: {p}")
+                runs[n].append(p)
         for n in probe_sizes:
-            p = bench_probe(n)
-            log(f"  probe {n}: {p}")
-            limit = 1.25 * floor[n] + 0.5
-            resolved = p["online"] + p["offline"]
-            if p["done"] is None:
-                figure = f"not every row resolved after 180 s ({resolved:,}/{n:,})"
+            rounds = runs[n]
+            timed = [p for p in rounds if p["done"] is not None]
+            floor_med = statistics.median(p["floor"] for p in rounds)
+            limit = 1.25 * floor_med + 0.5
+            if len(timed) < len(rounds):
+                worst = min(rounds, key=lambda p: p["online"] + p["offline"])
+                figure = (f"not every row resolved after 180 s in {len(rounds) - len(timed)} of "
+                          f"{len(rounds)} rounds ({worst['online'] + worst['offline']:,}/{n:,})")
                 ratio, ok = "—", False
             else:
-                # The probe starts as the window is filled, so it is timed from there.
-                probe_s = p["workers_ended"] - p["filled"]
-                figure = (f"{probe_s:.1f} s from filled window ({p['workers_ended']:.1f} s from spawn; "
-                          f"list read confirming all rows done at {p['done']:.1f} s)")
-                ratio, ok = f"{probe_s / floor[n]:.2f}", probe_s <= limit
+                probe_med = statistics.median(p["probe_s"] for p in timed)
+                ratios = [p["probe_s"] / p["floor"] for p in timed]
+                within = sum(1 for p in timed if p["probe_s"] <= 1.25 * p["floor"] + 0.5)
+                each = ", ".join(f"{p['probe_s']:.1f}" for p in timed)
+                figure = (f"{probe_med:.1f} s from filled window, median of {len(timed)} "
+                          f"(rounds: {each} s; within its round's limit in {within} of {len(timed)})")
+                ratio = f"{statistics.median(ratios):.2f} ({min(ratios):.2f}–{max(ratios):.2f})"
+                ok = probe_med <= limit
             rows.append((f"Probe, {n:,} loopback servers: last result", figure,
-                         f"thread floor {floor[n]:.1f} s", ratio,
+                         f"thread floor {floor_med:.1f} s (median)", ratio,
                          f"≤ 1.25 × floor + 0.5 s = {limit:.1f} s", yes(ok)))
+            wrong = sum(p["wrong"] for p in rounds)
+            unresolved = sum(n - p["online"] - p["offline"] for p in rounds)
+            last = rounds[-1]
             rows.append((f"Probe, {n:,}: rows resolved",
-                         f"{p['online']:,} 在线 + {p['offline']:,} 离线; {p['wrong']:,} wrong",
-                         f"expected {p['expected_online']:,} 在线 + {n - p['expected_online']:,} 离线",
-                         "", "every row, right", yes(p["wrong"] == 0 and resolved == n)))
+                         f"{last['online']:,} 在线 + {last['offline']:,} 离线 per round; "
+                         f"{wrong:,} wrong, {unresolved:,} unresolved in {len(rounds)} rounds",
+                         f"expected {last['expected_online']:,} 在线 + {n - last['expected_online']:,} 离线",
+                         "", "every row, right", yes(wrong == 0 and unresolved == 0)))
+            maxima = [p["gui_max"] for p in rounds if p["gui_max"] is not None]
+            pings = sum(p["pings"] for p in rounds)
+            over = sum(p["gui_over_50ms"] for p in rounds)
             rows.append((f"Probe, {n:,}: GUI answer (WM_NULL round trip)",
-                         f"max {p['gui_max'] * 1e3:.0f} ms (median {p['gui_median'] * 1e3:.1f} ms, "
-                         f"{p['pings']} pings)", "", "", "≤ 50 ms", yes(p["gui_max"] <= 0.05)))
+                         f"max {max(maxima) * 1e3:.0f} ms (round maxima "
+                         f"{', '.join(f'{m * 1e3:.0f}' for m in maxima)} ms; {over} of {pings} pings over 50 ms; "
+                         f"median {statistics.median(p['gui_median'] for p in rounds) * 1e3:.1f} ms)",
+                         "", "", "≤ 50 ms", yes(max(maxima) <= 0.05)))
             rows.append((f"Probe, {n:,}: peak threads / memory",
-                         f"{p['threads']:,} threads; VmHWM {p['hwm_mb']:.0f} MiB", "", "", "fits (≤ 20,000 fds)",
+                         f"{max(p['threads'] for p in rounds):,} threads; "
+                         f"VmHWM {max(p['hwm_mb'] for p in rounds):.0f} MiB", "", "", "fits (≤ 20,000 fds)",
                          "—"))
 
     def click():

@@ -13,7 +13,7 @@ import socket
 import time
 import unittest
 
-from harness import MAIN, WineTestCase, gbk
+from harness import EDITOR, MAIN, WineTestCase, gbk
 
 ONLINE, OFFLINE, WAITING = "在线", "离线", "..."
 STATUS_COLUMN = 3
@@ -247,6 +247,40 @@ class ProbeAndDelete(ProbeTestCase):
 
         saved = self.close_and_wait(prog, main)
         self.assertTrue(saved.startswith(server_lines(entries[:2]) + b"#"), saved)
+
+
+class ProbeUnderModalWindow(ProbeTestCase):
+    time_limit = 120
+
+    def test_a_result_that_comes_while_the_editor_is_open_lands_on_its_row(self):
+        # The editor runs a modal loop of its own: results reach the main
+        # window through it, and the editor stays as it was.
+        net = self.net
+        quick = net.listening()
+        silent = net.silent()
+        self.assertTrue(net.hangs(silent), "a connect to the filled listener should hang")
+        entries = [(b"127.0.0.1", str(quick).encode(), b"quick"),
+                   (b"127.0.0.1", str(silent).encode(), b"late")]
+        prog, main, controls = self.start(entries)
+        d = prog.driver
+        lv = controls[MAIN["超级列表框1"]]["hwnd"]
+        self.wait_rows(prog, lv, lambda rows: rows[0]["texts"][STATUS_COLUMN] == ONLINE)
+
+        d.click(controls[MAIN["按钮_添加服务器"]]["hwnd"])
+        editor = d.wait_window("添加服务器列表")
+        self.assertEqual(self.status(self.rows(prog, lv)[1]), (WAITING, 2))
+
+        self.assertEqual(net.release(silent, 1), 1, "the waiting connect came through")
+        rows = self.wait_rows(prog, lv, lambda rows: rows[1]["texts"][STATUS_COLUMN] != WAITING)
+        self.assertEqual(self.status(rows[1]), (ONLINE, 0))
+        self.assertEqual(len(rows), 2)
+        self.assertIsNotNone(d.find_window("添加服务器列表"), "the editor closed")
+
+        boxes = {c["id"]: c for c in d.controls(editor["hwnd"])}
+        d.click(boxes[EDITOR.按钮2]["hwnd"])  # 取消
+        d.wait_gone(editor["hwnd"])
+        saved = self.close_and_wait(prog, main)
+        self.assertTrue(saved.startswith(server_lines(entries) + b"#"), saved)
 
 
 if __name__ == "__main__":
