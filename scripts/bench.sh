@@ -17,17 +17,18 @@ WIN64_DIR="${RDP_BENCH_WIN64_DIR:-}"
 HOST_DIR="${RDP_BENCH_HOST_DIR:-}"
 
 if [ -z "$WIN64_DIR" ] || [ -z "$HOST_DIR" ]; then
-  bash scripts/setup.sh
+  bash scripts/setup.sh >&2
 fi
 if [ -z "$WIN64_DIR" ]; then
   cmake --preset win64 >/dev/null
   WIN64_DIR="$ROOT/build/win64"
 fi
-cmake --build "$WIN64_DIR" --target rdpconnector refill_bench thread_floor wine_driver wine_mstsc_standin
+# Build output goes to stderr: standard output is the table alone.
+cmake --build "$WIN64_DIR" --target rdpconnector refill_bench thread_floor wine_driver wine_mstsc_standin >&2
 if [ -z "$HOST_DIR" ]; then
   cmake --preset host -DRDP_WIN64_DIR="$ROOT/build/win64" >/dev/null
   HOST_DIR="$ROOT/build/host"
 fi
-cmake --build "$HOST_DIR" --target settings_load_bench
+cmake --build "$HOST_DIR" --target settings_load_bench >&2
 
 exec python3 bench/bench.py --win64-dir "$WIN64_DIR" --host-dir "$HOST_DIR" "$@"

@@ -88,23 +88,19 @@ class ResultHandOver {
     wakePending_ = false;
     sync_.unlock();
 
-    // The results stay alive meanwhile: their workers wait for done.
+    // The results stay alive meanwhile: their workers wait for done. Should
+    // show throw, the whole batch is let go all the same before it goes on.
     std::size_t count = 0;
-    for (PendingResult* r = batch; r != nullptr; r = r->next) {
-      show(r->item, r->online);
-      ++count;
+    try {
+      for (PendingResult* r = batch; r != nullptr; r = r->next) {
+        show(r->item, r->online);
+        ++count;
+      }
+    } catch (...) {
+      release(batch, count);
+      throw;
     }
-    if (batch == nullptr) return 0;
-
-    sync_.lock();
-    for (PendingResult* r = batch; r != nullptr;) {
-      PendingResult* next = r->next;  // read before done: then the worker may go
-      r->shown = true;
-      r->done = true;
-      r = next;
-    }
-    sync_.unlock();
-    sync_.wakeAll();
+    release(batch, count);
     return count;
   }
 
@@ -119,6 +115,22 @@ class ResultHandOver {
   }
 
  private:
+  // Lets the workers of a taken batch go; its first shown results count as
+  // shown.
+  void release(PendingResult* batch, std::size_t shown) {
+    if (batch == nullptr) return;
+    sync_.lock();
+    for (PendingResult* r = batch; r != nullptr;) {
+      PendingResult* next = r->next;  // read before done: then the worker may go
+      r->shown = shown > 0;
+      if (shown > 0) --shown;
+      r->done = true;
+      r = next;
+    }
+    sync_.unlock();
+    sync_.wakeAll();
+  }
+
   // With the lock held.
   void dropQueued() {
     for (PendingResult* r = head_; r != nullptr;) {

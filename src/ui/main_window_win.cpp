@@ -224,7 +224,12 @@ LRESULT windowMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, bool&
   switch (msg) {
     case WM_PROBE_RESULT:
       handled = true;
-      showProbeResults(showProbeResult);
+      try {
+        showProbeResults(showProbeResult);
+      } catch (...) {
+        // Out of memory: the rows not yet shown keep "..."; their workers
+        // have been let go.
+      }
       return 0;
     case WM_QUERYENDSESSION:
       // Windows asks whether it may log off or shut down: save, and say yes.

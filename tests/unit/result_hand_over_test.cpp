@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <set>
 #include <thread>
 #include <utility>
@@ -221,6 +222,28 @@ TEST(ResultHandOverTest, AnUnreachableGuiSideDropsTheBatchAndTheNextResultWakesA
   worker.join();
   EXPECT_EQ(wakes, 1);
   EXPECT_EQ(shown, std::vector<std::int32_t>{2}) << "the dropped result came back";
+}
+
+TEST(ResultHandOverTest, AShowThatThrowsStillLetsTheWholeBatchGo) {
+  TestSync sync;
+  ResultHandOver<TestSync> handOver(sync);
+  std::atomic<int> shownCount{0};
+  std::vector<std::thread> workers;
+  for (int i = 1; i <= 3; ++i) {
+    workers.emplace_back([&, i] {
+      PendingResult r;
+      r.item = i;
+      if (handOver.handOver(r, [] { return true; })) ++shownCount;
+    });
+    waitUntil([&] { return sync.waitsBegun.load() >= i; });
+  }
+  int calls = 0;
+  EXPECT_THROW(handOver.deliver([&](std::int32_t, bool) {
+    if (++calls == 2) throw std::bad_alloc();
+  }),
+               std::bad_alloc);
+  for (auto& t : workers) t.join();  // hangs if a worker was left waiting
+  EXPECT_EQ(shownCount.load(), 1) << "only the first result was shown";
 }
 
 }  // namespace
