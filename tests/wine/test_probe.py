@@ -149,6 +149,12 @@ class ProbeTestCase(WineTestCase):
     def status(self, row):
         return row["texts"][STATUS_COLUMN], row["state_image"]
 
+    def silent_port(self):
+        """A port whose connects hang until released, checked to hang."""
+        port = self.net.silent()
+        self.assertTrue(self.net.hangs(port), "a connect to the filled listener should hang")
+        return port
+
 
 class ProbeResults(ProbeTestCase):
     def test_each_row_gets_its_own_result_and_a_silent_host_keeps_waiting(self):
@@ -157,8 +163,7 @@ class ProbeResults(ProbeTestCase):
         wide = net.listening()        # reached only through the full-width port text
         untouched = net.listening()   # named by entries that must cause no connect
         refused = net.closed()
-        silent = net.silent()
-        self.assertTrue(net.hangs(silent), "a connect to the filled listener should hang")
+        silent = self.silent_port()
 
         cases = [
             # address, port text, expected status, why
@@ -210,9 +215,7 @@ class ProbeAndDelete(ProbeTestCase):
 
     def test_deleting_the_last_entry_drops_its_late_result(self):
         net = self.net
-        quick = net.listening()
-        silent = net.silent()
-        self.assertTrue(net.hangs(silent), "a connect to the filled listener should hang")
+        quick, silent = net.listening(), self.silent_port()
         entries = [(b"127.0.0.1", str(quick).encode(), b"quick"),
                    (b"127.0.0.1", str(silent).encode(), b"late"),
                    (b"127.0.0.1", str(silent).encode(), b"doomed")]
@@ -256,9 +259,7 @@ class ProbeUnderModalWindow(ProbeTestCase):
         # The editor runs a modal loop of its own: results reach the main
         # window through it, and the editor stays as it was.
         net = self.net
-        quick = net.listening()
-        silent = net.silent()
-        self.assertTrue(net.hangs(silent), "a connect to the filled listener should hang")
+        quick, silent = net.listening(), self.silent_port()
         entries = [(b"127.0.0.1", str(quick).encode(), b"quick"),
                    (b"127.0.0.1", str(silent).encode(), b"late")]
         prog, main, controls = self.start(entries)
