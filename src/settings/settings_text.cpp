@@ -153,10 +153,12 @@ void applySettingsText(const std::string& settingsBytes, ServerList& list,
     if (nextSpan < passwordSpans.size() && passwordSpans[nextSpan].begin < lineStart + line.size()) {
       passwordLine = true;
     }
-    // What a save writes back of a server line, where it differs in its last
-    // byte: the first five fields of a longer line, or a line of five fields
-    // whose last one ends in a cut character (left out by the save). Empty
-    // otherwise (a line of three or four fields is written ending in "|").
+    // What a save writes back of a server line, where it ends differently: a
+    // line of five fields or more is written as its first five fields, the
+    // fifth without a cut character at its end (left out by the save), so
+    // anything after the fifth field (further fields, or a "|" alone) and such
+    // a cut character are dropped. Empty otherwise (a line of three or four
+    // fields is written ending in "|", which sets no option).
     std::string_view savedLine;
     if (!passwordLine) {
       // Only the first five fields matter; the rest of the line is not split.
@@ -172,12 +174,11 @@ void applySettingsText(const std::string& settingsBytes, ServerList& list,
         if (fieldCount >= 4) entry.password.assign(fields[3].data(), fields[3].size());
         if (fieldCount >= 5) entry.remark.assign(fields[4].data(), fields[4].size());
         entry.status = StatusNotProbed;
-        std::string_view extra;
-        if (fieldCount == 5 && cursor.next(extra)) {
-          savedLine = line.substr(
-              0, static_cast<std::size_t>(fields[4].data() + fields[4].size() - line.data()));
-        } else if (fieldCount == 5 && withoutCutCharacter(fields[4]).size() < fields[4].size()) {
-          savedLine = line.substr(0, line.size() - 1);
+        if (fieldCount == 5) {
+          const std::size_t savedEnd =
+              static_cast<std::size_t>(fields[4].data() - line.data()) +
+              withoutCutCharacter(fields[4]).size();
+          if (savedEnd < line.size()) savedLine = line.substr(0, savedEnd);
         }
       }
     }

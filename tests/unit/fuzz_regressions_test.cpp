@@ -54,6 +54,11 @@ TEST(FuzzRegressions, ASaveReadsBackToTheSameSettings) {
       // the admin box at the next start.
       {"marker in a line whose cut last character the save drops",
        "127.0.0.1|t#admin:1|1|x|n\xB1" "1\xB1"s},
+      // A server line with a marker that ends in a "|" after its fifth field:
+      // the save drops the "|", so the line's last byte becomes the "1" of
+      // the remark and the admin box would come back checked.
+      {"marker in a line that ends in a separator after five fields",
+       "h|p|x#admin:x||1|\r\n"s},
       // The password runs over an option line: written back, that line comes
       // after the "#Start:0" of the save and would select 1024x768.
       {"option line inside a password over several lines",
