@@ -193,9 +193,10 @@ def parse_settings(text):
     Besides the plain rules, as this program reads on purpose: the line (or
     lines) that the start-up password takes is never a server line, so a
     password holding "|" does not come back as a server; and a server line
-    with more than five fields is read for markers both whole and as the
-    five fields a save keeps, so that a save reads back the same; and the
-    text the password takes carries no option markers.
+    of five fields or more that a save writes back changed (further fields,
+    a "|" after the fifth, a cut character at its end) is read for markers
+    both whole and as the save writes it, so that a save reads back the
+    same; and the text the password takes carries no option markers.
     """
     text = text.split(b"\0", 1)[0]
     servers = []
@@ -215,10 +216,12 @@ def parse_settings(text):
             fields = split_text(line, b"|")
             if len(fields) >= 3:
                 servers.append(tuple((fields + [b"", b""])[:5]))
-                if len(fields) > 5:
-                    saved_line = b"|".join(fields[:5])
-                elif len(fields) == 5 and without_cut_character(fields[4]) != fields[4]:
-                    saved_line = line[:-1]
+                if len(fields) >= 5:
+                    # What a save writes of the line: its first five fields,
+                    # the fifth without a cut character at its end.
+                    saved = b"|".join(fields[:4] + [without_cut_character(fields[4])])
+                    if saved != line:
+                        saved_line = saved
         if password_line:
             continue
         _apply_markers(line, options)

@@ -178,6 +178,7 @@ class StartupTest(harness.WineTestCase):
             "lead byte before CR LF": b"127.0.0.1|13|a|b|\xb0\r\n127.0.0.1|14|c||\r\n",
             "character cut at the end": b"127.0.0.1|15|a|b|\xb0\xa1\xb0",
             "fields and a marker after the fifth": b"127.0.0.1|16|a|b|c|x#admin:1\r\n",
+            "a marker and a lone \"|\" after the fifth field": b"127.0.0.1|17|x#admin:x||1|\r\n",
         }
         for name, text in cases.items():
             with self.subTest(case=name):
