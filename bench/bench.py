@@ -220,9 +220,9 @@ def bench_thread_floor(win64_dir, sizes):
     return {n: number(rf"threads {n}: ([\d.]+) s", out) for n in sizes}
 
 
-def bench_probe(n, timeout=180, time_gui=True):
-    """One probe of n loopback servers. time_gui: time the GUI's answers meanwhile
-    (a WM_NULL from another process every 5 ms, itself a load on the machine)."""
+def bench_probe(n, timeout=180):
+    """One probe of n loopback servers, timing the GUI's answers meanwhile (a
+    WM_NULL from another process every 5 ms, itself a load on the machine)."""
     listener = Listener()
     closed = free_port()
     ports = [listener.port if i % 2 == 0 else closed for i in range(n)]
@@ -272,8 +272,7 @@ def bench_probe(n, timeout=180, time_gui=True):
     pinger = threading.Thread(target=ping, daemon=True)
     try:
         sampler.start()
-        if time_gui:
-            pinger.start()
+        pinger.start()
         def window_seen(window):
             gui_window["hwnd"] = window["hwnd"]
 
@@ -304,8 +303,7 @@ def bench_probe(n, timeout=180, time_gui=True):
                 time.sleep(0.1)
         time.sleep(0.3)
         stop.set()
-        if time_gui:
-            pinger.join(15)
+        pinger.join(15)
         sampler.join(2)
         # A worker ends right after the window has taken its result, so the
         # last result is shown by the time the thread count is down for good
