@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "launch/connection_text.h"
 #include "servers/server_list.h"
 
@@ -50,17 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // character set would change its length).
   if (ConnectionTemplate.size() != 908 || countLines(ConnectionTemplate) != 38) __builtin_trap();
   if (size == 0) return 0;
-  const char separator = static_cast<char>(data[0]);
-  std::vector<std::string> parts(4);
-  std::size_t k = 0;
-  for (std::size_t i = 1; i < size; ++i) {
-    const char c = static_cast<char>(data[i]);
-    if (c == separator && k < 3) {
-      ++k;
-    } else {
-      parts[k] += c;
-    }
-  }
+  const std::vector<std::string> parts = fuzzInputParts(data, size, 4);
   ServerEntry entry;
   entry.account = parts[0];
   entry.address = parts[1];

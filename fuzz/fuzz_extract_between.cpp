@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "settings/settings_text.h"
 
 namespace {
@@ -49,17 +50,7 @@ Reference referenceExtract(const std::string& text, const std::string& start,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const char separator = static_cast<char>(data[0]);
-  std::vector<std::string> parts(3);
-  std::size_t k = 0;
-  for (std::size_t i = 1; i < size; ++i) {
-    const char c = static_cast<char>(data[i]);
-    if (c == separator && k < 2) {
-      ++k;
-    } else {
-      parts[k] += c;
-    }
-  }
+  const std::vector<std::string> parts = fuzzInputParts(data, size, 3);
   const std::string& text = parts[0];
   const std::string got = extractBetween(text, parts[1], parts[2]);
 

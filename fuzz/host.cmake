@@ -59,7 +59,7 @@ if(RDP_CLANGXX AND RDP_ICONV)
     add_custom_command(OUTPUT ${_fuzz_out}/${_name}
       COMMAND ${RDP_CLANGXX} ${_fuzz_flags} ${_fuzz_dir}/${_name}.cpp ${_sources}
               -o ${_fuzz_out}/${_name}
-      DEPENDS ${_fuzz_dir}/${_name}.cpp ${_sources} ${_headers}
+      DEPENDS ${_fuzz_dir}/${_name}.cpp ${_fuzz_dir}/fuzz_input.h ${_sources} ${_headers}
       COMMENT "libFuzzer target ${_name}"
       VERBATIM)
     list(APPEND _fuzz_binaries ${_fuzz_out}/${_name})
